@@ -1,0 +1,34 @@
+# Options shared by every target of the project, kept on an interface target
+# rather than in global flags.  qv_build_options carries warnings, the
+# language rules and the sanitizers; targets link it privately.
+
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_C_STANDARD 99)
+set(CMAKE_C_STANDARD_REQUIRED ON)
+
+add_library(qv_build_options INTERFACE)
+target_compile_options(qv_build_options INTERFACE
+  -Wall -Wextra -Wshadow -Wformat=2
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
+
+if(QV_SANITIZE)
+  target_compile_options(qv_build_options INTERFACE
+    -fsanitize=${QV_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(qv_build_options INTERFACE -fsanitize=${QV_SANITIZE})
+endif()
+
+# True when the build is instrumented: sanitizer runtimes then appear among
+# the library's dependencies, so checks of the shipped object's shape skip.
+if(QV_SANITIZE)
+  set(QV_INSTRUMENTED ON)
+else()
+  set(QV_INSTRUMENTED OFF)
+endif()
+
+# Tests, benchmarks and tools may use exceptions-free C++ freely but are not
+# shipped; they get the same options so sanitizers see every frame.
+function(qv_apply_build_options target)
+  target_link_libraries(${target} PRIVATE qv_build_options)
+endfunction()

@@ -1,0 +1,73 @@
+/*
+ * qv-os.c - a stand-in for the product's OS layer, libqv-os_t.so: just the
+ * mutex and thread-identity calls that the utility library's store uses.
+ *
+ * The mutex is the classic three-state futex lock: an uncontended acquire is
+ * one compare-and-swap and a release one atomic decrement, with no system
+ * call; only a contended waiter enters the kernel and sleeps there.
+ */
+#define _GNU_SOURCE
+#include "qv-os.h"
+
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+static const char ident[] __attribute__((used)) =
+    "@(#)qv-os 1.0 " __DATE__ " " __TIME__;
+
+enum { UNLOCKED = 0, LOCKED = 1, CONTENDED = 2 };
+
+static void futexWait(int32_t *word, int32_t expected)
+{
+    syscall(SYS_futex, word, FUTEX_WAIT_PRIVATE, expected, NULL, NULL, 0);
+}
+
+static void futexWakeOne(int32_t *word)
+{
+    syscall(SYS_futex, word, FUTEX_WAKE_PRIVATE, 1, NULL, NULL, 0);
+}
+
+int32_t QvAcquireMutex(QvMutex *mutex, uint32_t threadId)
+{
+    (void)threadId;
+    int32_t seen = UNLOCKED;
+    if (__atomic_compare_exchange_n(&mutex->state, &seen, LOCKED, 0,
+                                    __ATOMIC_ACQUIRE, __ATOMIC_RELAXED))
+        return 0;
+    /* Mark the lock contended before sleeping so the holder's release knows
+     * to wake somebody; whoever takes it this way keeps it marked. */
+    if (seen != CONTENDED)
+        seen = __atomic_exchange_n(&mutex->state, CONTENDED, __ATOMIC_ACQUIRE);
+    while (seen != UNLOCKED) {
+        futexWait(&mutex->state, CONTENDED);
+        seen = __atomic_exchange_n(&mutex->state, CONTENDED, __ATOMIC_ACQUIRE);
+    }
+    return 0;
+}
+
+int32_t QvReleaseMutex(QvMutex *mutex, uint32_t threadId)
+{
+    (void)threadId;
+    if (__atomic_fetch_sub(&mutex->state, 1, __ATOMIC_RELEASE) != LOCKED) {
+        __atomic_store_n(&mutex->state, UNLOCKED, __ATOMIC_RELEASE);
+        futexWakeOne(&mutex->state);
+    }
+    return 0;
+}
+
+int32_t QvFreeMutex(QvMutex *mutex)
+{
+    (void)mutex;
+    return 0;
+}
+
+uint32_t QvGetThreadID(void)
+{
+    /* gettid is a system call; a thread asks for its identity twice per
+     * store operation, so remember it. */
+    static __thread uint32_t cached;
+    if (cached == 0)
+        cached = (uint32_t)syscall(SYS_gettid);
+    return cached;
+}

@@ -1,0 +1,35 @@
+// frame.cpp - the library's frame: the allocator hook words, their
+// installation, and the initialisation entry point.
+#include <stdlib.h>
+
+#include "utilities/allocator.h"
+#include "utilities/ident.h"
+
+QV_MODULE_IDENT("frame", "1.0");
+
+extern "C" {
+
+QvMallocHook QvuMalloc = malloc;
+QvReallocHook QvuRealloc = realloc;
+QvFreeHook QvuFree = free;
+
+int32_t QvUtilityInitialize(void *arg) { return arg != nullptr ? 2 : QV_OK; }
+
+int32_t QvSetUtilAllocators(QvMallocHook allocate, QvReallocHook reallocate,
+                            QvFreeHook release)
+{
+    if (allocate != nullptr)
+        *qv::hookWords.allocate = allocate;
+    if (reallocate != nullptr)
+        *qv::hookWords.reallocate = reallocate;
+    if (release != nullptr)
+        *qv::hookWords.release = release;
+    return QV_OK;
+}
+
+} // extern "C"
+
+namespace qv {
+// Constant-initialised: the loader fills these addresses in, no code runs.
+HookWords hookWords = {&QvuMalloc, &QvuRealloc, &QvuFree};
+} // namespace qv
