@@ -61,10 +61,20 @@ typedef void (*QvFreeHook)(void *block);
  * assign them directly or through QvSetUtilAllocators; do it at start-up,
  * before other threads use the library and before the library allocates
  * anything that will later be released through a different hook.
+ *
+ * Direct assignment works from any program, PIE or not: where the program
+ * holds copy-relocated copies of these words, the library finds them when it
+ * is loaded and reads those.  For the same reason the library itself never
+ * names the words; building it turns a use by name into an error.
  */
-extern QV_API QvMallocHook QvuMalloc;
-extern QV_API QvReallocHook QvuRealloc;
-extern QV_API QvFreeHook QvuFree;
+#if defined(QV_UTILITY_BUILD) && defined(__GNUC__)
+#define QV_HOOK_WORD extern QV_API __attribute__((deprecated("read hooks through qv::hookWords")))
+#else
+#define QV_HOOK_WORD extern QV_API
+#endif
+QV_HOOK_WORD QvMallocHook QvuMalloc;
+QV_HOOK_WORD QvReallocHook QvuRealloc;
+QV_HOOK_WORD QvFreeHook QvuFree;
 
 /* Returns 2 when arg is non-null, QV_OK when it is null.  No other effect;
  * the library needs no initialisation call. */

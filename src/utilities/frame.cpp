@@ -30,6 +30,11 @@ int32_t QvSetUtilAllocators(QvMallocHook allocate, QvReallocHook reallocate,
 } // extern "C"
 
 namespace qv {
-// Constant-initialised: the loader fills these addresses in, no code runs.
+// Constant-initialised to the library's own words, the only place that names
+// them; load-time registration moves these pointers to the main program's
+// copies where it holds any (registration/copy_relocations.h).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 HookWords hookWords = {&QvuMalloc, &QvuRealloc, &QvuFree};
+#pragma GCC diagnostic pop
 } // namespace qv
