@@ -1,0 +1,87 @@
+#!/bin/sh
+# check_abi.sh - the shape of the built libqv-utility_t.so.2, as a host's
+# loader sees it: soname, binding flags, init/fini entries, dependencies,
+# the exported names, and one what(1) identification string per module.
+#
+# usage: check_abi.sh LIBRARY EXPORTS SOURCES INSTRUMENTED
+#   EXPORTS       the exported names, one a line
+#   SOURCES       the library's source files, one a line (from the build)
+#   INSTRUMENTED  1 for sanitizer builds, whose runtimes join the dependencies
+set -u
+library=$1 exports=$2 sources=$3 instrumented=$4
+failures=0
+work=$(mktemp -d) || exit 1
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+readelf -d "$library" >"$work/dynamic" || exit 1
+
+# Soname, binding flags and the loader's init/fini entries, which carry the
+# registration with the host runtime.
+grep -q '(SONAME).*\[libqv-utility_t\.so\.2\]' "$work/dynamic" ||
+    fail "soname is not libqv-utility_t.so.2"
+flags=$(sed -n 's/.*(FLAGS) *//p' "$work/dynamic")
+for flag in BIND_NOW SYMBOLIC; do
+    case " $flags " in
+    *" $flag "*) ;;
+    *) fail "FLAGS lacks $flag (has: $flags)" ;;
+    esac
+done
+for tag in INIT FINI; do
+    grep -q "($tag) " "$work/dynamic" || fail "no DT_$tag entry"
+done
+
+# Dependencies: the C library and the OS layer, nothing of the C++ or gcc
+# runtime.  The OS layer is only needed once something calls into it.
+sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' "$work/dynamic" >"$work/needed"
+if [ "$instrumented" = 1 ]; then
+    grep -v -E '^lib(asan|ubsan|tsan|lsan)\.so' "$work/needed" >"$work/needed.kept"
+    mv "$work/needed.kept" "$work/needed"
+fi
+grep -qx 'libc\.so\.6' "$work/needed" || fail "libc.so.6 is not NEEDED"
+grep -v -x -e 'libc\.so\.6' -e 'libqv-os_t\.so' "$work/needed" >"$work/needed.extra"
+[ -s "$work/needed.extra" ] && fail "unexpected NEEDED: $(tr '\n' ' ' <"$work/needed.extra")"
+
+# Exported names: exactly the list.  A listed name may be missing only while
+# no source of the library mentions it yet, so work in progress on another
+# module does not fail the build, and a module that lands without exporting
+# its functions does.
+nm -D --defined-only "$library" | awk '{ print $NF }' | LC_ALL=C sort -u >"$work/defined"
+LC_ALL=C sort -u "$exports" >"$work/expected"
+LC_ALL=C comm -23 "$work/defined" "$work/expected" >"$work/extra"
+[ -s "$work/extra" ] && fail "exported but not in the list: $(tr '\n' ' ' <"$work/extra")"
+grep -E '\.(c|cc|cpp)$' "$sources" >"$work/modules"
+for name in $(LC_ALL=C comm -13 "$work/defined" "$work/expected"); do
+    if xargs grep -l -w -e "$name" <"$work/modules" >/dev/null 2>&1; then
+        fail "$name is in the sources but not exported"
+    else
+        echo "note: $name not exported yet (no source defines it)"
+    fi
+done
+nm -D "$library" | awk '{ print $NF }' | grep '^_Z' >"$work/mangled"
+[ -s "$work/mangled" ] && fail "C++ names in the dynamic symbol table: $(tr '\n' ' ' <"$work/mangled")"
+
+# One identification string per module, named as its source names it.
+strings -a "$library" | grep '@(#)' >"$work/idents"
+while read -r source; do
+    module=$(sed -n 's/^QV_MODULE_IDENT("\([^"]*\)".*/\1/p' "$source")
+    if [ -z "$module" ]; then
+        fail "$source carries no QV_MODULE_IDENT"
+        continue
+    fi
+    count=$(grep -c "@(#)$module " "$work/idents")
+    [ "$count" -eq 1 ] || fail "module $module: $count identification strings, want 1"
+done <"$work/modules"
+total=$(wc -l <"$work/idents")
+want=$(wc -l <"$work/modules")
+[ "$total" -eq "$want" ] || fail "$total identification strings for $want modules"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed for $library"
+    exit 1
+fi
+echo "ABI shape of $library: OK ($want modules, $(wc -l <"$work/defined") exports)"
