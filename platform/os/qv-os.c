@@ -5,11 +5,17 @@
  * The mutex is the classic three-state futex lock: an uncontended acquire is
  * one compare-and-swap and a release one atomic decrement, with no system
  * call; only a contended waiter enters the kernel and sleeps there.
+ *
+ * While the process has only ever had one thread, no other thread can see
+ * the word, so plain loads and stores do (glibc's own mutex takes the same
+ * shortcut).  The C library clears __libc_single_threaded before a second
+ * thread starts, and thread creation publishes the word's state to it.
  */
 #define _GNU_SOURCE
 #include "qv-os.h"
 
 #include <linux/futex.h>
+#include <sys/single_threaded.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -31,6 +37,10 @@ static void futexWakeOne(int32_t *word)
 int32_t QvAcquireMutex(QvMutex *mutex, uint32_t threadId)
 {
     (void)threadId;
+    if (__libc_single_threaded && mutex->state == UNLOCKED) {
+        mutex->state = LOCKED;
+        return 0;
+    }
     int32_t seen = UNLOCKED;
     if (__atomic_compare_exchange_n(&mutex->state, &seen, LOCKED, 0,
                                     __ATOMIC_ACQUIRE, __ATOMIC_RELAXED))
@@ -49,6 +59,10 @@ int32_t QvAcquireMutex(QvMutex *mutex, uint32_t threadId)
 int32_t QvReleaseMutex(QvMutex *mutex, uint32_t threadId)
 {
     (void)threadId;
+    if (__libc_single_threaded) { /* nobody can be waiting */
+        mutex->state = UNLOCKED;
+        return 0;
+    }
     if (__atomic_fetch_sub(&mutex->state, 1, __ATOMIC_RELEASE) != LOCKED) {
         __atomic_store_n(&mutex->state, UNLOCKED, __ATOMIC_RELEASE);
         futexWakeOne(&mutex->state);
@@ -65,8 +79,10 @@ int32_t QvFreeMutex(QvMutex *mutex)
 uint32_t QvGetThreadID(void)
 {
     /* gettid is a system call; a thread asks for its identity twice per
-     * store operation, so remember it. */
-    static __thread uint32_t cached;
+     * store operation, so remember it.  Initial-exec TLS is one segment-
+     * relative load instead of a __tls_get_addr call: this layer is a
+     * load-time dependency of its users, so its block is in static TLS. */
+    static __thread uint32_t cached __attribute__((tls_model("initial-exec")));
     if (cached == 0)
         cached = (uint32_t)syscall(SYS_gettid);
     return cached;

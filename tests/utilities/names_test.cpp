@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
+
+#include <sys/wait.h>
 
 #include <qv-utility.h>
 
@@ -162,6 +166,42 @@ TEST(StrCmpCI, AgreesWithTheReferenceOnRandomNames)
                   ReferenceCompare(a.substr(0, count), b.substr(0, count)))
             << '"' << a << "\" vs \"" << b << "\" count " << count;
     }
+}
+
+// A locale whose single-byte case mapping is not ASCII's: Turkish in
+// ISO-8859-9 lowers 'I' to the dotless i, 0xFD.  Built with localedef into a
+// scratch directory; skipped where that is not possible.
+TEST(StrCmpCI, FollowsALocaleWhoseAsciiCaseIsNotAscii)
+{
+    const std::string dir = testing::TempDir() + "qv-names-locale";
+    std::string build = "localedef -i tr_TR -f ISO-8859-9 " + dir + "/tr >/dev/null 2>&1";
+    int status = std::system(("mkdir -p " + dir + " && " + build).c_str());
+    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) > 1) // 1: warnings only
+        GTEST_SKIP() << "localedef could not build tr_TR.ISO-8859-9";
+    setenv("LOCPATH", dir.c_str(), 1);
+    locale_t turkish = newlocale(LC_CTYPE_MASK, "tr", static_cast<locale_t>(0));
+    unsetenv("LOCPATH");
+    if (turkish == static_cast<locale_t>(0))
+        GTEST_SKIP() << "the built locale does not load";
+    locale_t previous = uselocale(turkish);
+    ASSERT_EQ(std::tolower('I'), 0xFD);
+    EXPECT_EQ(QvStrCmpCI("I", "i"), 1);        // 0xFD against 'i'
+    EXPECT_EQ(QvStrCmpCI("I", "\xFD"), -1);    // a high byte: unchanged
+    EXPECT_EQ(QvStrCmpCIN("xI", "Xi", 1), 0);
+    std::mt19937 random(7);
+    for (int i = 0; i < 5000; ++i) {
+        std::string a = RandomName(random);
+        std::string b = RandomName(random);
+        for (std::string *name : {&a, &b}) // the letters this locale treats apart
+            for (char &c : *name)
+                c = c == 'A' ? 'I' : c == 'a' ? 'i' : c;
+        ASSERT_EQ(QvStrCmpCI(a.c_str(), b.c_str()), ReferenceCompare(a, b));
+    }
+    char text[] = "Istanbul";
+    QvStringToLC(text);
+    EXPECT_EQ(text, std::string("\xFDstanbul"));
+    uselocale(previous);
+    freelocale(turkish);
 }
 
 } // namespace
