@@ -12,6 +12,13 @@
  *    terminating NUL, a size includes it.
  *  - Memory handed to the caller is the caller's, released with QvuFree.
  *  - Names compare without regard to the case of ASCII letters (QvStrCmpCI).
+ *  - Threads: the names, strings, buffers and INI functions keep no state
+ *    and take no lock, so any number of threads may call them at once (one
+ *    buffer is used by one thread at a time).  The store's item functions
+ *    and QvClearStore lock the store they are given and may be called from
+ *    many threads at once; QvStoreIterate and QvFreeStore take no lock.
+ *    Callbacks run on the calling thread, before the call returns.  The
+ *    hooks are plain words: set them before other threads start.
  */
 #ifndef QV_UTILITY_H
 #define QV_UTILITY_H
