@@ -55,7 +55,8 @@ int32_t QvAppendToBuffer(char **buffer, uint32_t *capacity, uint32_t *used,
         if (status != QV_OK)
             return status;
     }
-    memcpy(*buffer + *used, data, length);
+    if (length != 0) // an empty buffer has no block to copy into
+        memcpy(*buffer + *used, data, length);
     *used += length;
     return QV_OK;
 }
