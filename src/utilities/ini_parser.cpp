@@ -1,0 +1,140 @@
+// ini_parser.cpp - QvParseIniData: reports every section header and entry of
+// INI text in memory to a callback, in text order.
+//
+// The dialect is the one two sscanf scans classify: a line is a header when
+// "[%256[^]]]" converts once, an entry when "%80[^=] = %80[^\r\n]" converts
+// twice, and an entry without a value (keyed by the whole line) when that
+// scan converts once on a line holding "=".  Running a general scanner twice
+// per line is most of a parse's cost, so ClassifyLine gives the same answers
+// by looking at the line directly; the tests hold it to real sscanf calls.
+//
+// No allocation and no state between calls: a call's storage is the fixed
+// buffers of ParseBuffers, on its own stack.
+#include <string.h>
+
+#include <qv-utility.h>
+
+#include "utilities/ident.h"
+
+QV_MODULE_IDENT("ini_parser", "1.0");
+
+namespace {
+
+constexpr size_t kMaxLine = 260;    // longer lines are QV_BAD_DATA
+constexpr size_t kMaxSection = 256; // a longer header name is cut
+constexpr size_t kMaxField = 80;    // a longer key or value is cut
+
+struct ParseBuffers {
+    char line[kMaxLine + 1];
+    char section[kMaxSection + 1];
+    char key[kMaxField + 1];
+    char value[kMaxField + 1];
+    const char *currentSection; // null until the first header
+};
+
+// The scans' whitespace is isspace() in the POSIX locale, whatever locale
+// the host has set: bytes above 0x7F never count.
+constexpr bool IsSpace(unsigned char c)
+{
+    return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
+}
+
+// Copies text[0, length) into field without its trailing whitespace.  The
+// first character is never whitespace, so the copy is never empty.
+const char *CopyTrimmed(char *field, const char *text, size_t length)
+{
+    while (IsSpace(static_cast<unsigned char>(text[length - 1])))
+        --length;
+    memcpy(field, text, length);
+    field[length] = '\0';
+    return field;
+}
+
+// Reports the line in buffers.line (length characters, the first of them
+// not whitespace) if it is a header or an entry, and returns the callback's
+// result; QV_OK for a line that is neither.
+int32_t ClassifyLine(ParseBuffers &buffers, size_t length, IniCallback callback,
+                     void *context)
+{
+    const char *line = buffers.line;
+
+    // "[%256[^]]]" converts once when at least one character other than "]"
+    // follows the "["; a missing "]" lets the name run to the line's end.
+    if (line[0] == '[' && length > 1 && line[1] != ']') {
+        const char *name = line + 1;
+        const char *close = static_cast<const char *>(memchr(name, ']', length - 1));
+        size_t nameLength = (close != nullptr ? close : line + length) - name;
+        if (nameLength > kMaxSection)
+            nameLength = kMaxSection;
+        memcpy(buffers.section, name, nameLength);
+        buffers.section[nameLength] = '\0';
+        buffers.currentSection = buffers.section;
+        return callback(buffers.section, nullptr, nullptr, context);
+    }
+
+    // "%80[^=]" needs one character before the first "="; without any "="
+    // the line converts at most once and is no entry.
+    const char *equals = static_cast<const char *>(memchr(line, '=', length));
+    if (equals == nullptr || equals == line)
+        return QV_OK;
+    size_t keyLength = equals - line;
+
+    // The key conversion stops at 80 characters; the scan then reaches the
+    // "=" only across whitespace.  Otherwise it converts once.
+    bool reachesEquals = true;
+    if (keyLength > kMaxField) {
+        for (const char *p = line + kMaxField; p < equals && reachesEquals; ++p)
+            reachesEquals = IsSpace(static_cast<unsigned char>(*p));
+        keyLength = kMaxField;
+    }
+
+    // " %80[^\r\n]" skips every whitespace character after the "=", carriage
+    // returns included, and converts only if something is left.
+    const char *end = line + length;
+    const char *value = equals + 1;
+    while (value < end && IsSpace(static_cast<unsigned char>(*value)))
+        ++value;
+    if (!reachesEquals || value == end)
+        return callback(buffers.currentSection, line, nullptr, context);
+
+    size_t valueLength = end - value;
+    if (valueLength > kMaxField)
+        valueLength = kMaxField;
+    if (const void *cr = memchr(value, '\r', valueLength))
+        valueLength = static_cast<const char *>(cr) - value;
+    return callback(buffers.currentSection, CopyTrimmed(buffers.key, line, keyLength),
+                    CopyTrimmed(buffers.value, value, valueLength), context);
+}
+
+} // namespace
+
+extern "C" int32_t QvParseIniData(const char *text, IniCallback callback, void *context)
+{
+    if (text == nullptr || callback == nullptr)
+        return QV_INVALID_ARG;
+
+    ParseBuffers buffers;
+    buffers.currentSection = nullptr;
+    const char *position = text;
+    for (;;) {
+        // The skip runs over line feeds too: empty lines and indentation
+        // vanish here, and so does the line feed that ended the last line.
+        while (IsSpace(static_cast<unsigned char>(*position)))
+            ++position;
+        const char *lineEnd = strchrnul(position, '\n');
+        size_t length = lineEnd - position;
+        // Checked before the comment test: an overlong comment is bad data too.
+        if (length > kMaxLine)
+            return QV_BAD_DATA;
+        if (*position != ';' && length != 0) {
+            memcpy(buffers.line, position, length);
+            buffers.line[length] = '\0';
+            int32_t result = ClassifyLine(buffers, length, callback, context);
+            if (result != QV_OK)
+                return result;
+        }
+        if (*lineEnd == '\0')
+            return QV_OK;
+        position = lineEnd;
+    }
+}

@@ -1,0 +1,243 @@
+// ini_differential_test.cpp - the library's direct line scanner against the
+// reference that really calls sscanf: many generated lines and texts, built
+// around the 80/256/260 limits and from the characters the scans treat
+// specially, must give the same reports, the same results and the same
+// lookups.  A fixed seed keeps every run the same.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <qv-utility.h>
+
+#include "ini_reference.h"
+
+namespace {
+
+// The bytes the dialect cares about, and a few it must not care about.
+const char kSpecials[] = {' ', '\t', '\v', '\f', '\r', '=', ']', '[', ';', '#', 'a', 'Z',
+                          '\x80', '\xA0', '\xC4', '\xFF'};
+const char kBlanks[] = {' ', '\t', '\v', '\f', '\r'};
+const size_t kRunLengths[] = {0, 1, 2, 3, 78, 79, 80, 81, 82, 254, 255, 256, 257, 258, 259, 260, 261};
+
+class Generator {
+public:
+    explicit Generator(uint32_t seed) : random_(seed) {}
+
+    size_t Below(size_t limit) { return std::uniform_int_distribution<size_t>(0, limit - 1)(random_); }
+
+    template <typename T, size_t N>
+    T Pick(const T (&items)[N]) { return items[Below(N)]; }
+
+    std::string Blanks()
+    {
+        std::string run;
+        for (size_t n = Below(4); n > 0; --n)
+            run += Pick(kBlanks);
+        return run;
+    }
+
+    // A run of one kind of filler, its length often right at a limit less
+    // what the line already holds.
+    std::string Run(size_t used)
+    {
+        size_t length = Pick(kRunLengths);
+        length = length > used && Below(2) ? length - used : length % 12;
+        std::string run;
+        int kind = static_cast<int>(Below(4));
+        for (size_t i = 0; i < length; ++i) {
+            if (kind == 0)
+                run += static_cast<char>('a' + i % 26);
+            else if (kind == 1)
+                run += Pick(kBlanks);
+            else if (kind == 2)
+                run += static_cast<char>(0x80 + Below(0x80));
+            else
+                run += Below(8) == 0 ? Pick(kSpecials) : 'x';
+        }
+        return run;
+    }
+
+    // A line shaped like a header, an entry or a comment, then roughened.
+    std::string Line()
+    {
+        std::string line = Blanks();
+        switch (Below(5)) {
+        case 0:
+            line += "[" + Run(line.size()) + (Below(3) ? "]" : "") + Run(0);
+            break;
+        case 1:
+        case 2:
+            line += Run(line.size());
+            line += Blanks() + "=" + Blanks();
+            line += Run(Below(2) ? 0 : line.size());
+            line += Blanks();
+            break;
+        case 3:
+            line += ";" + Run(line.size());
+            break;
+        default:
+            for (size_t n = 1 + Below(6); n > 0; --n)
+                line += Below(2) ? Run(line.size()) : std::string(1, Pick(kSpecials));
+            break;
+        }
+        for (size_t n = Below(3); n > 0; --n)
+            line.insert(Below(line.size() + 1), 1, Pick(kSpecials));
+        return line;
+    }
+
+    std::string Text()
+    {
+        std::string text;
+        for (size_t n = Below(12); n > 0; --n) {
+            switch (Below(6)) {
+            case 0: text += "\n"; break;
+            case 1: text += Blanks() + "\n"; break;
+            default: text += Line() + (Below(3) ? "\n" : "\r\n"); break;
+            }
+        }
+        if (Below(2) && !text.empty())
+            text.pop_back();
+        return text;
+    }
+
+private:
+    std::mt19937 random_;
+};
+
+struct Outcome {
+    int32_t result;
+    std::vector<std::string> reports;
+    bool operator==(const Outcome &) const = default;
+};
+
+void PrintTo(const Outcome &outcome, std::ostream *out)
+{
+    *out << "result " << outcome.result;
+    for (const std::string &report : outcome.reports)
+        *out << "\n  " << report;
+}
+
+Outcome Parse(bool reference, const std::string &text, size_t stopAt)
+{
+    qvref::ReportLog log;
+    log.stopAt = stopAt;
+    log.stopWith = 77;
+    int32_t result = reference ? qvref::ParseIniData(text.c_str(), qvref::RecordReport, &log)
+                               : QvParseIniData(text.c_str(), qvref::RecordReport, &log);
+    return {result, log.reports};
+}
+
+std::string Escaped(const std::string &text) { return qvref::FormatReport(text.c_str(), nullptr, nullptr); }
+
+// Compares both parsers on the text, then both lookups for the names the
+// reports carry, at a few buffer sizes.
+void ExpectSameOnText(const std::string &text, Generator &generator)
+{
+    Outcome outcome = Parse(false, text, 0);
+    ASSERT_EQ(outcome, Parse(true, text, 0)) << "text " << Escaped(text);
+    if (outcome.reports.size() > 1) {
+        size_t stopAt = 1 + generator.Below(outcome.reports.size());
+        ASSERT_EQ(Parse(false, text, stopAt), Parse(true, text, stopAt)) << "text " << Escaped(text);
+    }
+
+    struct Names {
+        std::vector<std::string> sections, keys;
+    } names;
+    auto collect = [](const char *section, const char *key, const char *, void *context) -> int32_t {
+        auto *found = static_cast<Names *>(context);
+        if (section != nullptr)
+            found->sections.push_back(section);
+        if (key != nullptr)
+            found->keys.push_back(key);
+        return QV_OK;
+    };
+    QvParseIniData(text.c_str(), collect, &names);
+    names.sections.push_back("none");
+    names.keys.push_back("none");
+    for (int round = 0; round < 2; ++round) {
+        std::string section = names.sections[generator.Below(names.sections.size())];
+        std::string key = names.keys[generator.Below(names.keys.size())];
+        const char *wanted = generator.Below(4) == 0 ? nullptr : section.c_str();
+        for (uint32_t size : {0u, 1u, 3u, 81u}) {
+            char ours[81], theirs[81];
+            std::memset(ours, '#', sizeof ours);
+            std::memset(theirs, '#', sizeof theirs);
+            ASSERT_EQ(QvGetIniValue(text.c_str(), wanted, key.c_str(), ours, size),
+                      qvref::GetIniValue(text.c_str(), wanted, key.c_str(), theirs, size))
+                << "text " << Escaped(text) << " key " << Escaped(key);
+            ASSERT_EQ(std::memcmp(ours, theirs, sizeof ours), 0) << "text " << Escaped(text);
+        }
+    }
+}
+
+// Each line on its own, with a line feed, with CR LF, and under a header.
+void ExpectSameOnLine(const std::string &line, Generator &generator)
+{
+    for (const std::string &text : {line, line + "\n", line + "\r\n", "[S]\n" + line + "\nk=v"}) {
+        Outcome outcome = Parse(false, text, 0);
+        ASSERT_EQ(outcome, Parse(true, text, 0)) << "text " << Escaped(text);
+    }
+    ExpectSameOnText("[S]\n" + line, generator);
+}
+
+TEST(IniDifferential, GeneratedLines)
+{
+    Generator generator(20240601);
+    for (int i = 0; i < 6000; ++i) {
+        ExpectSameOnLine(generator.Line(), generator);
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+TEST(IniDifferential, GeneratedTexts)
+{
+    Generator generator(7);
+    for (int i = 0; i < 3000; ++i) {
+        ExpectSameOnText(generator.Text(), generator);
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+// Every special byte at every position of lines that sit at the limits.
+TEST(IniDifferential, SpecialAtEveryPosition)
+{
+    Generator generator(11);
+    const std::string key80(80, 'k');
+    const std::vector<std::string> bases = {
+        "[Main]", "key = value", "k=v", "k =", key80 + " = " + std::string(78, 'v') + " w",
+        "[" + std::string(255, 'n') + "]", std::string(79, 'a') + "=" + std::string(81, 'b'),
+        "x = " + std::string(255, 'y'),
+    };
+    for (const std::string &base : bases)
+        for (size_t position = 0; position <= base.size(); ++position)
+            for (char special : kSpecials) {
+                std::string line = base;
+                line.insert(position, 1, special);
+                ExpectSameOnLine(line, generator);
+                if (HasFatalFailure())
+                    return;
+            }
+}
+
+// Keys, blanks and values of every length around the 80-character cuts.
+TEST(IniDifferential, EntryLengthGrid)
+{
+    Generator generator(13);
+    for (size_t keyLength : {1, 78, 79, 80, 81, 82})
+        for (const char *gap : {"", " ", "\t\r", "   "})
+            for (size_t valueLength : {0, 1, 79, 80, 81, 100})
+                for (const char *tail : {"", " ", "\r", " \v\r", " x"}) {
+                    std::string line = std::string(keyLength, 'k') + gap + "=" + gap +
+                                       std::string(valueLength, 'v') + tail;
+                    ExpectSameOnLine(line, generator);
+                    if (HasFatalFailure())
+                        return;
+                }
+}
+
+} // namespace
