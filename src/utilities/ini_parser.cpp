@@ -10,6 +10,7 @@
 //
 // No allocation and no state between calls: a call's storage is the fixed
 // buffers of ParseBuffers, on its own stack.
+#include <stddef.h>
 #include <string.h>
 
 #include <qv-utility.h>
@@ -39,6 +40,18 @@ constexpr bool IsSpace(unsigned char c)
     return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
 }
 
+// Most lines are a few dozen bytes, where a call into the C library costs
+// more than the search; long ones go to its vector code.
+inline const char *FindByte(const char *from, const char *end, char wanted)
+{
+    if (end - from > 32)
+        return static_cast<const char *>(memchr(from, wanted, end - from));
+    for (; from < end; ++from)
+        if (*from == wanted)
+            return from;
+    return nullptr;
+}
+
 // Copies text[0, length) into field without its trailing whitespace.  The
 // first character is never whitespace, so the copy is never empty.
 const char *CopyTrimmed(char *field, const char *text, size_t length)
@@ -50,20 +63,30 @@ const char *CopyTrimmed(char *field, const char *text, size_t length)
     return field;
 }
 
-// Reports the line in buffers.line (length characters, the first of them
-// not whitespace) if it is a header or an entry, and returns the callback's
-// result; QV_OK for a line that is neither.
-int32_t ClassifyLine(ParseBuffers &buffers, size_t length, IniCallback callback,
-                     void *context)
+// An entry without a value is keyed by its whole line, the one report that
+// needs the line as a string of its own.
+const char *CopyLine(ParseBuffers &buffers, const char *line, size_t length)
 {
-    const char *line = buffers.line;
+    memcpy(buffers.line, line, length);
+    buffers.line[length] = '\0';
+    return buffers.line;
+}
+
+// Reports the line text[0, length) (the first character not whitespace) if
+// it is a header or an entry, and returns the callback's result; QV_OK for a
+// line that is neither.  The text is read in place; only what is reported
+// is copied.
+int32_t ClassifyLine(ParseBuffers &buffers, const char *line, size_t length,
+                     IniCallback callback, void *context)
+{
+    const char *end = line + length;
 
     // "[%256[^]]]" converts once when at least one character other than "]"
     // follows the "["; a missing "]" lets the name run to the line's end.
     if (line[0] == '[' && length > 1 && line[1] != ']') {
         const char *name = line + 1;
-        const char *close = static_cast<const char *>(memchr(name, ']', length - 1));
-        size_t nameLength = (close != nullptr ? close : line + length) - name;
+        const char *close = FindByte(name, end, ']');
+        size_t nameLength = (close != nullptr ? close : end) - name;
         if (nameLength > kMaxSection)
             nameLength = kMaxSection;
         memcpy(buffers.section, name, nameLength);
@@ -74,7 +97,7 @@ int32_t ClassifyLine(ParseBuffers &buffers, size_t length, IniCallback callback,
 
     // "%80[^=]" needs one character before the first "="; without any "="
     // the line converts at most once and is no entry.
-    const char *equals = static_cast<const char *>(memchr(line, '=', length));
+    const char *equals = FindByte(line, end, '=');
     if (equals == nullptr || equals == line)
         return QV_OK;
     size_t keyLength = equals - line;
@@ -90,20 +113,17 @@ int32_t ClassifyLine(ParseBuffers &buffers, size_t length, IniCallback callback,
 
     // " %80[^\r\n]" skips every whitespace character after the "=", carriage
     // returns included, and converts only if something is left.
-    const char *end = line + length;
     const char *value = equals + 1;
     while (value < end && IsSpace(static_cast<unsigned char>(*value)))
         ++value;
     if (!reachesEquals || value == end)
-        return callback(buffers.currentSection, line, nullptr, context);
+        return callback(buffers.currentSection, CopyLine(buffers, line, length), nullptr, context);
 
-    size_t valueLength = end - value;
-    if (valueLength > kMaxField)
-        valueLength = kMaxField;
-    if (const void *cr = memchr(value, '\r', valueLength))
-        valueLength = static_cast<const char *>(cr) - value;
+    const char *valueEnd = end - value > static_cast<ptrdiff_t>(kMaxField) ? value + kMaxField : end;
+    if (const char *cr = FindByte(value, valueEnd, '\r'))
+        valueEnd = cr;
     return callback(buffers.currentSection, CopyTrimmed(buffers.key, line, keyLength),
-                    CopyTrimmed(buffers.value, value, valueLength), context);
+                    CopyTrimmed(buffers.value, value, valueEnd - value), context);
 }
 
 } // namespace
@@ -127,9 +147,7 @@ extern "C" int32_t QvParseIniData(const char *text, IniCallback callback, void *
         if (length > kMaxLine)
             return QV_BAD_DATA;
         if (*position != ';' && length != 0) {
-            memcpy(buffers.line, position, length);
-            buffers.line[length] = '\0';
-            int32_t result = ClassifyLine(buffers, length, callback, context);
+            int32_t result = ClassifyLine(buffers, position, length, callback, context);
             if (result != QV_OK)
                 return result;
         }
