@@ -11,6 +11,7 @@
 // No allocation and no state between calls: a call's storage is the fixed
 // buffers of ParseBuffers, on its own stack.
 #include <stddef.h>
+#include <stdint.h>
 #include <string.h>
 
 #include <qv-utility.h>
@@ -41,15 +42,54 @@ constexpr bool IsSpace(unsigned char c)
 }
 
 // Most lines are a few dozen bytes, where a call into the C library costs
-// more than the search; long ones go to its vector code.
+// more than the search itself: short spans are searched a word at a time
+// (a byte equal to the wanted one is a zero byte of word ^ pattern), long
+// ones go to the C library's vector code.  Nothing outside [from, end) is
+// read.
 inline const char *FindByte(const char *from, const char *end, char wanted)
 {
-    if (end - from > 32)
-        return static_cast<const char *>(memchr(from, wanted, end - from));
-    for (; from < end; ++from)
+    using Word = uintptr_t;
+    constexpr Word kOnes = ~Word(0) / 0xFF;
+    constexpr Word kHighs = kOnes * 0x80;
+    size_t left = end - from;
+    if (left > 64)
+        return static_cast<const char *>(memchr(from, wanted, left));
+    const Word pattern = kOnes * static_cast<unsigned char>(wanted);
+    for (; left >= sizeof(Word); from += sizeof(Word), left -= sizeof(Word)) {
+        Word word;
+        memcpy(&word, from, sizeof word);
+        word ^= pattern;
+        // The lowest flag is exact: a borrow only marks bytes above a zero.
+        if (Word zeros = (word - kOnes) & ~word & kHighs)
+            return from + __builtin_ctzll(zeros) / 8;
+    }
+    for (; left > 0; ++from, --left)
         if (*from == wanted)
             return from;
     return nullptr;
+}
+
+// Keys and values are short, and a call to memcpy costs more than copying
+// them: up to 32 bytes move as two overlapping words or quadwords, never
+// reading outside [from, from + length).
+inline void CopyBytes(char *to, const char *from, size_t length)
+{
+    if (length > 32) {
+        memcpy(to, from, length);
+    } else if (length >= 16) {
+        memcpy(to, from, 16);
+        memcpy(to + length - 16, from + length - 16, 16);
+    } else if (length >= 8) {
+        memcpy(to, from, 8);
+        memcpy(to + length - 8, from + length - 8, 8);
+    } else if (length >= 4) {
+        memcpy(to, from, 4);
+        memcpy(to + length - 4, from + length - 4, 4);
+    } else {
+        to[0] = from[0];
+        to[length / 2] = from[length / 2];
+        to[length - 1] = from[length - 1];
+    }
 }
 
 // Copies text[0, length) into field without its trailing whitespace.  The
@@ -58,7 +98,7 @@ const char *CopyTrimmed(char *field, const char *text, size_t length)
 {
     while (IsSpace(static_cast<unsigned char>(text[length - 1])))
         --length;
-    memcpy(field, text, length);
+    CopyBytes(field, text, length);
     field[length] = '\0';
     return field;
 }
