@@ -17,6 +17,13 @@ if(QV_SANITIZE)
   target_compile_options(qv_build_options INTERFACE
     -fsanitize=${QV_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(qv_build_options INTERFACE -fsanitize=${QV_SANITIZE})
+  # clang's function-type check in C++ objects needs the C++ half of the
+  # UBSan runtime, which the C programs linked with the library (the tool,
+  # the examples) do not carry.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND QV_SANITIZE MATCHES "undefined")
+    target_compile_options(qv_build_options INTERFACE
+      $<$<COMPILE_LANGUAGE:CXX>:-fno-sanitize=function>)
+  endif()
 endif()
 
 # True when the build is instrumented: sanitizer runtimes then appear among
