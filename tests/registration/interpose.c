@@ -59,6 +59,22 @@ int32_t QvFormatVAListAndAppendToBuffer(char **buffer, uint32_t *capacity, uint3
     return QV_FORMAT_FAILED;
 }
 
+/* Called by the store for its copies, and by the INI lookup and the store
+ * to match names. */
+char *QvDupString(const char *text)
+{
+    (void)text;
+    ++hostCalls;
+    return NULL;
+}
+
+int32_t QvStrCmpCI(const char *first, const char *second)
+{
+    (void)first, (void)second;
+    ++hostCalls;
+    return 1;
+}
+
 static int libraryMallocs;
 
 static void *LibraryMalloc(size_t size)
@@ -78,9 +94,20 @@ int main(void)
     HOST_CHECK(used == 5 && buffer != NULL && memcmp(buffer, "abc42", 5) == 0);
     free(buffer); /* the library's own hooks are still the standard allocator */
 
-    char *copy = QvDupString("abc");
+    char *copy = QvAllocateAndFormatString(0, "abc");
     HOST_CHECK(copy != NULL);
     free(copy);
+
+    char value[8];
+    HOST_CHECK(QvGetIniValue("[Main]\nmode = fast\n", "MAIN", "Mode", value, sizeof value)
+               == QV_OK);
+    TripletStore *store = NULL;
+    HOST_CHECK(QvAllocStore(&store) == QV_OK);
+    HOST_CHECK(QvAddItem(store, "Display", "Mode", "fast") == QV_OK);
+    HOST_CHECK(QvAddItem(store, "DISPLAY", "mode", "safe") == QV_OK);
+    const char *mode = QvGetItem(store, "display", "MODE");
+    HOST_CHECK(mode != NULL && strcmp(mode, "safe") == 0);
+    QvFreeStore(store);
     HOST_CHECK(hostCalls == 0);
 
     /* The runtime holds the library's words, which start as malloc and so on. */
@@ -91,7 +118,7 @@ int main(void)
     /* The setter writes the library's word, which the library then reads. */
     QvSetUtilAllocators(LibraryMalloc, NULL, NULL);
     HOST_CHECK(QvuMalloc == HostMalloc && word != NULL && *word == LibraryMalloc);
-    copy = QvDupString("abc");
+    copy = QvAllocateAndFormatString(0, "abc");
     HOST_CHECK(copy != NULL && libraryMallocs == 1 && hostCalls == 0);
     free(copy);
 
