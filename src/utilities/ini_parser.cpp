@@ -10,6 +10,7 @@
 //
 // No allocation and no state between calls: a call's storage is the fixed
 // buffers of ParseBuffers, on its own stack.
+#include <bit>
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -61,7 +62,7 @@ inline const char *FindByte(const char *from, const char *end, char wanted)
         word ^= pattern;
         // The lowest flag is exact: a borrow only marks bytes above a zero.
         if (Word zeros = (word - kOnes) & ~word & kHighs)
-            return from + __builtin_ctzll(zeros) / 8;
+            return from + std::countr_zero(zeros) / 8;
     }
     for (; left > 0; ++from, --left)
         if (*from == wanted)
@@ -181,7 +182,12 @@ extern "C" int32_t QvParseIniData(const char *text, IniCallback callback, void *
         // vanish here, and so does the line feed that ended the last line.
         while (IsSpace(static_cast<unsigned char>(*position)))
             ++position;
-        const char *lineEnd = strchrnul(position, '\n');
+        // strchr rather than strchrnul: the C library vectorises it on
+        // every arch (its i386 strchrnul goes byte by byte); a last line
+        // without a line feed is measured once.
+        const char *lineEnd = strchr(position, '\n');
+        if (lineEnd == nullptr)
+            lineEnd = position + strlen(position);
         size_t length = lineEnd - position;
         // Checked before the comment test: an overlong comment is bad data too.
         if (length > kMaxLine)
