@@ -76,14 +76,22 @@ int32_t QvFreeMutex(QvMutex *mutex)
     return 0;
 }
 
+/* gettid is a system call, and a thread asks for its identity twice per
+ * store operation, so each thread remembers it.  Initial-exec TLS is one
+ * segment-relative load instead of a __tls_get_addr call: this layer is a
+ * load-time dependency of its users, so its block is in static TLS.  The
+ * first call's system call stays out of line, keeping the common path free
+ * of register saves. */
+static __thread uint32_t threadId __attribute__((tls_model("initial-exec")));
+
+static __attribute__((noinline, cold)) uint32_t fetchThreadID(void)
+{
+    threadId = (uint32_t)syscall(SYS_gettid);
+    return threadId;
+}
+
 uint32_t QvGetThreadID(void)
 {
-    /* gettid is a system call; a thread asks for its identity twice per
-     * store operation, so remember it.  Initial-exec TLS is one segment-
-     * relative load instead of a __tls_get_addr call: this layer is a
-     * load-time dependency of its users, so its block is in static TLS. */
-    static __thread uint32_t cached __attribute__((tls_model("initial-exec")));
-    if (cached == 0)
-        cached = (uint32_t)syscall(SYS_gettid);
-    return cached;
+    uint32_t id = threadId;
+    return id != 0 ? id : fetchThreadID();
 }
