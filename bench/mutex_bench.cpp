@@ -10,29 +10,12 @@
 #include <cstdint>
 
 #include <pthread.h>
-#include <unistd.h>
 
 #include <qv-os.h>
 
+#include "threads.h"
+
 namespace {
-
-void *Idle(void *)
-{
-    for (;;)
-        pause();
-    return nullptr;
-}
-
-// Registered after the single-threaded cases, so it runs after them.
-void BecomeMultiThreaded(const benchmark::State &)
-{
-    static bool started = false;
-    pthread_t thread;
-    if (!started && pthread_create(&thread, nullptr, Idle, nullptr) == 0) {
-        pthread_detach(thread);
-        started = true;
-    }
-}
 
 void BM_LockPairQv(benchmark::State &state)
 {
@@ -71,9 +54,9 @@ BENCHMARK(BM_LockPairQv)->Name("lock_pair:qv");
 BENCHMARK(BM_LockPairPthread)->Name("lock_pair:pthread");
 BENCHMARK(BM_LockProtocolQv)->Name("lock_protocol:qv");
 BENCHMARK(BM_LockPairPthread)->Name("lock_protocol:pthread");
-BENCHMARK(BM_LockPairQv)->Name("lock_pair_threaded:qv")->Setup(BecomeMultiThreaded);
-BENCHMARK(BM_LockPairPthread)->Name("lock_pair_threaded:pthread")->Setup(BecomeMultiThreaded);
-BENCHMARK(BM_LockProtocolQv)->Name("lock_protocol_threaded:qv")->Setup(BecomeMultiThreaded);
-BENCHMARK(BM_LockPairPthread)->Name("lock_protocol_threaded:pthread")->Setup(BecomeMultiThreaded);
+BENCHMARK(BM_LockPairQv)->Name("lock_pair_threaded:qv")->Setup(qvbench::BecomeMultiThreaded);
+BENCHMARK(BM_LockPairPthread)->Name("lock_pair_threaded:pthread")->Setup(qvbench::BecomeMultiThreaded);
+BENCHMARK(BM_LockProtocolQv)->Name("lock_protocol_threaded:qv")->Setup(qvbench::BecomeMultiThreaded);
+BENCHMARK(BM_LockPairPthread)->Name("lock_protocol_threaded:pthread")->Setup(qvbench::BecomeMultiThreaded);
 
 } // namespace
