@@ -53,6 +53,13 @@ extern "C" {
 /** \addtogroup qv-utility
  * \{ */
 
+/* ---- Version ----------------------------------------------------------- */
+
+#define QV_UTILITY_VERSION_MAJOR  2        /**< incompatible changes; the soname's number */
+#define QV_UTILITY_VERSION_MINOR  0        /**< additions that keep the interface */
+#define QV_UTILITY_VERSION_PATCH  0        /**< fixes */
+#define QV_UTILITY_VERSION_STRING "2.0.0"  /**< the three numbers, dotted */
+
 /* ---- Status codes ------------------------------------------------------ */
 
 #define QV_OK            0  /**< success */
