@@ -1,4 +1,6 @@
-/*
+/**
+ * \defgroup qv-utility libqv-utility_t.so.2: names, strings, buffers, INI data and a keyed item store
+ *
  * qv-utility.h - the public interface of libqv-utility_t.so.2.
  *
  * A flat C interface: status codes, allocator hooks, case-insensitive names,
@@ -19,6 +21,9 @@
  *    many threads at once; QvStoreIterate and QvFreeStore take no lock.
  *    Callbacks run on the calling thread, before the call returns.  The
  *    hooks are plain words: set them before other threads start.
+ *
+ * Each family of functions has its own page: qv-names(3), qv-strings(3),
+ * qv-buffers(3), qv-ini(3) and qv-store(3).
  */
 #ifndef QV_UTILITY_H
 #define QV_UTILITY_H
@@ -39,30 +44,44 @@ extern "C" {
 #define QV_PRINTF_LIKE(fmt, args)
 #endif
 
+#if defined(QV_UTILITY_BUILD) && defined(__GNUC__)
+#define QV_HOOK_WORD extern QV_API __attribute__((deprecated("read hooks through qv::hookWords")))
+#else
+#define QV_HOOK_WORD extern QV_API
+#endif
+
+/** \addtogroup qv-utility
+ * \{ */
+
+/* ---- Version ----------------------------------------------------------- */
+
+#define QV_UTILITY_VERSION_MAJOR  2        /**< incompatible changes; the soname's number */
+#define QV_UTILITY_VERSION_MINOR  0        /**< additions that keep the interface */
+#define QV_UTILITY_VERSION_PATCH  0        /**< fixes */
+#define QV_UTILITY_VERSION_STRING "2.0.0"  /**< the three numbers, dotted */
+
 /* ---- Status codes ------------------------------------------------------ */
 
-#define QV_OK            0  /* success */
-#define QV_BAD_BUFFER    1  /* a buffer's used length exceeds its capacity */
-#define QV_NOT_FOUND     4  /* no such item or INI entry */
-#define QV_DONE          5  /* a walk is over; passed to and from callbacks only */
-#define QV_INVALID_ARG   6  /* a required argument is null (or a length zero) */
-#define QV_NO_MEMORY     7  /* an allocation through the hooks failed */
-#define QV_BAD_DATA     10  /* INI line too long, or store item of the other type */
-#define QV_FORMAT_FAILED 11 /* vsnprintf reported an error */
-#define QV_TRUNCATED    16  /* a value was cut to fit the caller's buffer */
+#define QV_OK            0  /**< success */
+#define QV_BAD_BUFFER    1  /**< a buffer's used length exceeds its capacity */
+#define QV_NOT_FOUND     4  /**< no such item or INI entry */
+#define QV_DONE          5  /**< a walk is over; passed to and from callbacks only */
+#define QV_INVALID_ARG   6  /**< a required argument is null (or a length zero) */
+#define QV_NO_MEMORY     7  /**< an allocation through the hooks failed */
+#define QV_BAD_DATA     10  /**< INI line too long, or store item of the other type */
+#define QV_FORMAT_FAILED 11 /**< vsnprintf reported an error */
+#define QV_TRUNCATED    16  /**< a value was cut to fit the caller's buffer */
 
 /* ---- Item types of the store ------------------------------------------- */
 
-#define QV_ITEM_STRING   1  /* the value is a string the store owns */
-#define QV_ITEM_POINTER  4  /* the value is an opaque pointer the caller owns */
+#define QV_ITEM_STRING   1  /**< the value is a string the store owns */
+#define QV_ITEM_POINTER  4  /**< the value is an opaque pointer the caller owns */
 
 /* ---- Allocator hooks --------------------------------------------------- */
 
-typedef void *(*QvMallocHook)(size_t size);
-typedef void *(*QvReallocHook)(void *block, size_t size);
-typedef void (*QvFreeHook)(void *block);
-
-/*
+/**
+ * \name Allocator hooks
+ *
  * Every block the library obtains or releases goes through these words, read
  * afresh at each call.  They start as malloc, realloc and free.  A host may
  * assign them directly or through QvSetUtilAllocators; do it at start-up,
@@ -73,28 +92,34 @@ typedef void (*QvFreeHook)(void *block);
  * holds copy-relocated copies of these words, the library finds them when it
  * is loaded and reads those.  For the same reason the library itself never
  * names the words; building it turns a use by name into an error.
+ * \{
  */
-#if defined(QV_UTILITY_BUILD) && defined(__GNUC__)
-#define QV_HOOK_WORD extern QV_API __attribute__((deprecated("read hooks through qv::hookWords")))
-#else
-#define QV_HOOK_WORD extern QV_API
-#endif
-QV_HOOK_WORD QvMallocHook QvuMalloc;
-QV_HOOK_WORD QvReallocHook QvuRealloc;
-QV_HOOK_WORD QvFreeHook QvuFree;
+typedef void *(*QvMallocHook)(size_t size);               /**< as malloc */
+typedef void *(*QvReallocHook)(void *block, size_t size); /**< as realloc */
+typedef void (*QvFreeHook)(void *block);                  /**< as free */
+QV_HOOK_WORD QvMallocHook QvuMalloc;    /**< obtains every block */
+QV_HOOK_WORD QvReallocHook QvuRealloc;  /**< grows every block */
+QV_HOOK_WORD QvFreeHook QvuFree;        /**< releases every block */
+/** \} */
 
-/* Returns 2 when arg is non-null, QV_OK when it is null.  No other effect;
+/** Returns 2 when arg is non-null, QV_OK when it is null.  No other effect;
  * the library needs no initialisation call. */
 QV_API int32_t QvUtilityInitialize(void *arg);
 
-/* Replaces each hook whose argument is non-null; null leaves that hook as it
+/** Replaces each hook whose argument is non-null; null leaves that hook as it
  * is.  Always QV_OK.  Not synchronised with other threads. */
 QV_API int32_t QvSetUtilAllocators(QvMallocHook allocate, QvReallocHook reallocate,
                             QvFreeHook release);
 
-/* ---- Names ------------------------------------------------------------- */
+/** \} */
 
-/*
+/**
+ * \defgroup qv-names Case-insensitive comparison and lower-casing of names
+ * \ingroup qv-utility
+ * \{
+ */
+
+/**
  * Compares two strings, folding each byte below 0x80 with tolower(); a
  * position where either byte is 0x80 or above compares the bytes unchanged.
  * A null string sorts before every string, the empty one included.
@@ -102,21 +127,27 @@ QV_API int32_t QvSetUtilAllocators(QvMallocHook allocate, QvReallocHook realloca
  */
 QV_API int32_t QvStrCmpCI(const char *first, const char *second);
 
-/* As QvStrCmpCI over at most count byte positions; a count of 0 gives 0
+/** As QvStrCmpCI over at most count byte positions; a count of 0 gives 0
  * unless exactly one string is null. */
 QV_API int32_t QvStrCmpCIN(const char *first, const char *second, uint32_t count);
 
-/* Lower-cases the bytes below 0x80 of text in place.  QV_OK, or
+/** Lower-cases the bytes below 0x80 of text in place.  QV_OK, or
  * QV_INVALID_ARG for a null text. */
 QV_API int32_t QvStringToLC(char *text);
 
-/* ---- Allocated strings ------------------------------------------------- */
+/** \} */
 
-/* A copy of text in a block of exactly strlen(text) + 1 bytes from QvuMalloc,
+/**
+ * \defgroup qv-strings Duplicated and formatted strings in fresh memory
+ * \ingroup qv-utility
+ * \{
+ */
+
+/** A copy of text in a block of exactly strlen(text) + 1 bytes from QvuMalloc,
  * or null when text is null or the allocation fails.  Caller frees. */
 QV_API char *QvDupString(const char *text);
 
-/*
+/**
  * Formats with vsnprintf into a new block and returns it, or null on a null
  * format, a negative sizeHint, a formatting error or a failed allocation (no
  * memory is left allocated then).  sizeHint is the first block's size; 0 asks
@@ -126,41 +157,51 @@ QV_API char *QvDupString(const char *text);
 QV_API char *QvAllocateAndFormatString(int32_t sizeHint, const char *format, ...)
     QV_PRINTF_LIKE(2, 3);
 
-/* ---- Growable text buffers --------------------------------------------- */
+/** \} */
 
-/*
+/**
+ * \defgroup qv-buffers Growable text buffers, appended and formatted into
+ * \ingroup qv-utility
+ *
  * A buffer is three caller variables: a block pointer (null when empty), its
  * capacity and its used length.  The block is always capacity + 1 bytes, and
  * grows through QvuRealloc, additively, with 1024 bytes of slack; it never
  * shrinks.  Growth may move the block: data appended must not point into it.
  * One thread at a time per buffer.  The caller frees the block with QvuFree.
+ * \{
  */
 
-/* Grows the block to wanted + 1 bytes unless capacity >= wanted already.
+/** Grows the block to wanted + 1 bytes unless capacity >= wanted already.
  * QV_OK, or QV_NO_MEMORY with the buffer unchanged. */
 QV_API int32_t QvEnlargeGivenBuf(char **buffer, uint32_t *capacity, uint32_t wanted);
 
-/* Appends length raw bytes (no terminator is written).  QV_OK,
+/** Appends length raw bytes (no terminator is written).  QV_OK,
  * QV_INVALID_ARG (a null address or data), QV_BAD_BUFFER (used > capacity)
  * or QV_NO_MEMORY; on failure the content is unchanged. */
 QV_API int32_t QvAppendToBuffer(char **buffer, uint32_t *capacity, uint32_t *used,
                          const void *data, uint32_t length);
 
-/* Appends vsnprintf output and leaves a NUL after it.  QV_OK,
+/** Appends vsnprintf output and leaves a NUL after it.  QV_OK,
  * QV_INVALID_ARG, QV_BAD_BUFFER, QV_NO_MEMORY or QV_FORMAT_FAILED; on failure
  * the used length is unchanged (a growth already made stays). */
 QV_API int32_t QvFormatVAListAndAppendToBuffer(char **buffer, uint32_t *capacity,
                                         uint32_t *used, const char *format,
                                         va_list args);
 
-/* The variadic form of QvFormatVAListAndAppendToBuffer. */
+/** The variadic form of QvFormatVAListAndAppendToBuffer. */
 QV_API int32_t QvFormatAndAppendToBuffer(char **buffer, uint32_t *capacity,
                                   uint32_t *used, const char *format, ...)
     QV_PRINTF_LIKE(4, 5);
 
-/* ---- INI data ---------------------------------------------------------- */
+/** \} */
 
-/*
+/**
+ * \defgroup qv-ini INI text parser and one-call value lookup
+ * \ingroup qv-utility
+ * \{
+ */
+
+/**
  * Called for each section header (key and value null) and each entry (value
  * null for an entry without one) in text order.  section is null for entries
  * above the first header.  The strings live only until the callback returns
@@ -170,7 +211,7 @@ QV_API int32_t QvFormatAndAppendToBuffer(char **buffer, uint32_t *capacity,
 typedef int32_t (*IniCallback)(const char *section, const char *key,
                                const char *value, void *context);
 
-/*
+/**
  * Parses NUL-terminated INI text: lines end in a line feed; leading
  * whitespace is skipped; ';' starts a comment line; "[name]" opens a section
  * (name cut at 256 characters); "key = value" is an entry (key and value cut
@@ -181,7 +222,7 @@ typedef int32_t (*IniCallback)(const char *section, const char *key,
  */
 QV_API int32_t QvParseIniData(const char *text, IniCallback callback, void *context);
 
-/*
+/**
  * Copies the value of the first entry matching section (null: above the
  * first header) and key into buffer (size bytes, NUL included).
  * QV_OK, QV_TRUNCATED (the buffer holds a cut, terminated prefix),
@@ -191,12 +232,18 @@ QV_API int32_t QvParseIniData(const char *text, IniCallback callback, void *cont
 QV_API int32_t QvGetIniValue(const char *text, const char *section, const char *key,
                       char *buffer, uint32_t size);
 
-/* ---- Keyed item store -------------------------------------------------- */
+/** \} */
 
-/* An opaque store of (section, key) items; names compare as QvStrCmpCI. */
+/**
+ * \defgroup qv-store Keyed item store of string and pointer items
+ * \ingroup qv-utility
+ * \{
+ */
+
+/** An opaque store of (section, key) items; names compare as QvStrCmpCI. */
 typedef struct TripletStore TripletStore;
 
-/*
+/**
  * Called for each item of a walk with the store's own section, key and value
  * (a string for a string item, the caller's pointer for a pointer item).
  * Return 0 to go on; any other value stops the walk.
@@ -204,58 +251,58 @@ typedef struct TripletStore TripletStore;
 typedef int32_t (*StoreCallback)(const char *section, const char *key,
                                  void *value, void *context);
 
-/* Creates an empty store in *store.  QV_OK, QV_INVALID_ARG, or QV_NO_MEMORY
+/** Creates an empty store in *store.  QV_OK, QV_INVALID_ARG, or QV_NO_MEMORY
  * with *store set to null. */
 QV_API int32_t QvAllocStore(TripletStore **store);
 
-/* Destroys the store and everything it owns.  Takes no lock: no other thread
+/** Destroys the store and everything it owns.  Takes no lock: no other thread
  * may use the store from the moment it is called.  QV_OK or QV_INVALID_ARG. */
 QV_API int32_t QvFreeStore(TripletStore *store);
 
-/* Empties the store under its lock; it stays usable.  QV_OK or
+/** Empties the store under its lock; it stays usable.  QV_OK or
  * QV_INVALID_ARG. */
 QV_API int32_t QvClearStore(TripletStore *store);
 
-/* Adds a string item, or replaces the value of the existing one (which keeps
+/** Adds a string item, or replaces the value of the existing one (which keeps
  * its names, and turns into a string item if it held a pointer).  value is
  * copied and may be the item's own current value.  QV_OK, QV_INVALID_ARG or
  * QV_NO_MEMORY (the store is then unchanged). */
 QV_API int32_t QvAddItem(TripletStore *store, const char *section, const char *key,
                   const char *value);
 
-/* Removes an item; a pointer value is not released.  QV_OK, QV_NOT_FOUND or
+/** Removes an item; a pointer value is not released.  QV_OK, QV_NOT_FOUND or
  * QV_INVALID_ARG. */
 QV_API int32_t QvRemoveItem(TripletStore *store, const char *section,
                      const char *key);
 
-/* Copies a string item's value into buffer, filling all size bytes (the
+/** Copies a string item's value into buffer, filling all size bytes (the
  * value, cut to size - 1 bytes without notice, then NULs).  QV_OK,
  * QV_NOT_FOUND, QV_BAD_DATA (a pointer item) or QV_INVALID_ARG (also for a
  * size of 0). */
 QV_API int32_t QvFindItem(TripletStore *store, const char *section, const char *key,
                    char *buffer, uint32_t size);
 
-/* A fresh copy of a string item's value, which the caller frees; null when
+/** A fresh copy of a string item's value, which the caller frees; null when
  * there is no such string item or memory runs out. */
 QV_API char *QvCopyItem(TripletStore *store, const char *section, const char *key);
 
-/* The stored value itself, whatever the item's type, or null.  A string stays
+/** The stored value itself, whatever the item's type, or null.  A string stays
  * valid until its item is replaced or removed or the store is cleared or
  * freed, by any thread; do not change or free it. */
 QV_API void *QvGetItem(TripletStore *store, const char *section, const char *key);
 
-/* Adds a pointer item or replaces an existing pointer item's pointer (null
+/** Adds a pointer item or replaces an existing pointer item's pointer (null
  * allowed; the store never reads or frees it).  QV_OK, QV_BAD_DATA (a string
  * item exists), QV_INVALID_ARG or QV_NO_MEMORY. */
 QV_API int32_t QvStorePtr(TripletStore *store, const char *section, const char *key,
                    void *pointer);
 
-/* Reads a pointer item into *pointer.  QV_OK, QV_NOT_FOUND, QV_BAD_DATA (a
+/** Reads a pointer item into *pointer.  QV_OK, QV_NOT_FOUND, QV_BAD_DATA (a
  * string item) or QV_INVALID_ARG; *pointer is written only on QV_OK. */
 QV_API int32_t QvRetrievePtr(TripletStore *store, const char *section,
                       const char *key, void **pointer);
 
-/*
+/**
  * Walks all items (section null) or one section's items: buckets in order,
  * newest first within a bucket.  Takes no lock: other threads may only read
  * the store meanwhile.  The callback may read, add and replace items and
@@ -266,6 +313,8 @@ QV_API int32_t QvRetrievePtr(TripletStore *store, const char *section,
 QV_API int32_t QvStoreIterate(TripletStore *store, const char *section,
                        StoreCallback callback, void *context,
                        int32_t *lastResult);
+
+/** \} */
 
 #ifdef __cplusplus
 }

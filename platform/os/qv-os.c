@@ -20,7 +20,7 @@
 #include <unistd.h>
 
 static const char ident[] __attribute__((used)) =
-    "@(#)qv-os 1.0 " __DATE__ " " __TIME__;
+    "@(#)qv-os 1.0 " QV_BUILD_DATE;
 
 enum { UNLOCKED = 0, LOCKED = 1, CONTENDED = 2 };
 

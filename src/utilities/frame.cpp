@@ -1,11 +1,13 @@
 // frame.cpp - the library's frame: the allocator hook words, their
-// installation, and the initialisation entry point.
+// installation, the initialisation entry point, and the library's own
+// identification string.
 #include <stdlib.h>
 
 #include "utilities/allocator.h"
 #include "utilities/ident.h"
 
 QV_MODULE_IDENT("frame", "1.0");
+QV_LIBRARY_IDENT();
 
 extern "C" {
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # check_abi.sh - the shape of the built libqv-utility_t.so.2, as a host's
 # loader sees it: soname, binding flags, init/fini entries, dependencies,
-# the exported names, and one what(1) identification string per module.
+# the exported names, and the what(1) identification strings: one per
+# module and one naming the library and its version.
 #
 # usage: check_abi.sh LIBRARY EXPORTS SOURCES INSTRUMENTED
 #   EXPORTS       the exported names, one a line
@@ -58,7 +59,8 @@ LC_ALL=C comm -13 "$work/defined" "$work/expected" >"$work/missing"
 nm -D "$library" | awk '{ print $NF }' | grep '^_Z' >"$work/mangled"
 [ -s "$work/mangled" ] && fail "C++ names in the dynamic symbol table: $(tr '\n' ' ' <"$work/mangled")"
 
-# One identification string per module, named as its source names it.
+# Identification strings: one per module, named as its source names it, and
+# one for the library.
 grep -E '\.(c|cc|cpp)$' "$sources" >"$work/modules"
 strings -a "$library" | grep '@(#)' >"$work/idents"
 while read -r source; do
@@ -70,12 +72,14 @@ while read -r source; do
     count=$(grep -c "@(#)$module " "$work/idents")
     [ "$count" -eq 1 ] || fail "module $module: $count identification strings, want 1"
 done <"$work/modules"
+count=$(grep -c -E '^@\(#\)libqv-utility_t\.so\.2 [0-9]+\.[0-9]+\.[0-9]+ ' "$work/idents")
+[ "$count" -eq 1 ] || fail "$count identification strings of the library with its version, want 1"
 total=$(wc -l <"$work/idents")
-want=$(wc -l <"$work/modules")
-[ "$total" -eq "$want" ] || fail "$total identification strings for $want modules"
+want=$(($(wc -l <"$work/modules") + 1))
+[ "$total" -eq "$want" ] || fail "$total identification strings, want $want (the modules and the library)"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed for $library"
     exit 1
 fi
-echo "ABI shape of $library: OK ($want modules, $(wc -l <"$work/defined") exports)"
+echo "ABI shape of $library: OK ($(wc -l <"$work/modules") modules, $(wc -l <"$work/defined") exports)"

@@ -1,0 +1,18 @@
+#!/bin/sh
+# Lays out Doxygen's manual pages as Debian ships them: each page compressed
+# with gzip -9n (no name or time stamp, so the bytes are the same for every
+# build), and each link page, which Doxygen writes as a ".so" request, turned
+# into a symbolic link to the page it names.
+#
+#   link-man-pages.sh MAN_DIR     (the directory holding man3/)
+set -eu
+cd "$1/man3"
+for page in *.3; do
+    target=$(sed -n '1s|^\.so man3/\(.*\)$|\1|p' "$page")
+    if [ -n "$target" ]; then
+        rm "$page"
+        ln -sf "$target.gz" "$page.gz"
+    else
+        gzip -9nf "$page"
+    fi
+done
