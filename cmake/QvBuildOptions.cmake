@@ -26,9 +26,17 @@ if(QV_SANITIZE)
   endif()
 endif()
 
-# True when the build is instrumented: sanitizer runtimes then appear among
-# the library's dependencies, so checks of the shipped object's shape skip.
-if(QV_SANITIZE)
+# Coverage is a build kind of its own (the coverage preset): gcov's counters
+# in every target, for scripts/coverage to read.
+option(QV_COVERAGE "Build with gcov counters" OFF)
+if(QV_COVERAGE)
+  target_compile_options(qv_build_options INTERFACE --coverage)
+  target_link_options(qv_build_options INTERFACE --coverage)
+endif()
+
+# True when the build is instrumented: sanitizer or gcov runtimes then
+# appear in the library, so checks of the shipped object's shape skip.
+if(QV_SANITIZE OR QV_COVERAGE)
   set(QV_INSTRUMENTED ON)
 else()
   set(QV_INSTRUMENTED OFF)
