@@ -26,12 +26,21 @@ if(QV_SANITIZE)
   endif()
 endif()
 
+# Coverage is a build kind of its own (the coverage preset): gcov's counters
+# in every target, for scripts/coverage to read.
+option(QV_COVERAGE "Build with gcov counters" OFF)
+if(QV_COVERAGE)
+  target_compile_options(qv_build_options INTERFACE --coverage)
+  target_link_options(qv_build_options INTERFACE --coverage)
+endif()
+
 # Hardening as Debian builds libraries and programs: a stack protector in
 # every frame that holds an array, the checked forms of the string and
 # formatting calls, relocations read-only and bound at load.  And no source or
 # build path in the objects, so that a tree builds to the same bytes wherever
-# it lies.  Sanitizer builds go without: their runtimes replace the same calls.
-if(NOT QV_SANITIZE)
+# it lies.  Sanitizer builds go without: their runtimes replace the same calls;
+# coverage builds too, since gcov finds the sources by their full paths.
+if(NOT QV_SANITIZE AND NOT QV_COVERAGE)
   target_compile_options(qv_build_options INTERFACE
     -fstack-protector-strong -Werror=format-security -Wdate-time
     -ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
@@ -45,9 +54,9 @@ endif()
 # directory's.
 set(CMAKE_BUILD_RPATH_USE_ORIGIN ON)
 
-# True when the build is instrumented: sanitizer runtimes then appear among
-# the library's dependencies, so checks of the shipped object's shape skip.
-if(QV_SANITIZE)
+# True when the build is instrumented: sanitizer or gcov runtimes then
+# appear in the library, so checks of the shipped object's shape skip.
+if(QV_SANITIZE OR QV_COVERAGE)
   set(QV_INSTRUMENTED ON)
 else()
   set(QV_INSTRUMENTED OFF)

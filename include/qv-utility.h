@@ -172,7 +172,8 @@ QV_API char *QvAllocateAndFormatString(int32_t sizeHint, const char *format, ...
  */
 
 /** Grows the block to wanted + 1 bytes unless capacity >= wanted already.
- * QV_OK, or QV_NO_MEMORY with the buffer unchanged. */
+ * QV_OK, QV_INVALID_ARG (a null address), or QV_NO_MEMORY with the buffer
+ * unchanged. */
 QV_API int32_t QvEnlargeGivenBuf(char **buffer, uint32_t *capacity, uint32_t wanted);
 
 /** Appends length raw bytes (no terminator is written).  QV_OK,
@@ -186,7 +187,8 @@ QV_API int32_t QvAppendToBuffer(char **buffer, uint32_t *capacity, uint32_t *use
  * the used length is unchanged (a growth already made stays). */
 QV_API int32_t QvFormatVAListAndAppendToBuffer(char **buffer, uint32_t *capacity,
                                         uint32_t *used, const char *format,
-                                        va_list args);
+                                        va_list args)
+    QV_PRINTF_LIKE(4, 0);
 
 /** The variadic form of QvFormatVAListAndAppendToBuffer. */
 QV_API int32_t QvFormatAndAppendToBuffer(char **buffer, uint32_t *capacity,

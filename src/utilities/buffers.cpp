@@ -31,6 +31,8 @@ extern "C" {
 
 int32_t QvEnlargeGivenBuf(char **buffer, uint32_t *capacity, uint32_t wanted)
 {
+    if (buffer == nullptr || capacity == nullptr)
+        return QV_INVALID_ARG;
     if (*capacity >= wanted)
         return QV_OK;
     if (wanted > kMaxCapacity)

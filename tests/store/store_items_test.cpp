@@ -209,6 +209,9 @@ TEST(StoreLifecycle, ClearAndFreeReleaseEverythingButTheCopiesHandedOut)
     EXPECT_EQ(QvAllocStore(&store), QV_NO_MEMORY);
     EXPECT_EQ(store, nullptr);
     EXPECT_EQ(counting.LiveBlocks(), 0u);
+    counting.Reset();
+    EXPECT_EQ(QvAllocStore(nullptr), QV_INVALID_ARG);
+    EXPECT_EQ(counting.Allocations(), 0u);
 }
 
 } // namespace

@@ -1,10 +1,9 @@
-// store_test_util.h - what the store tests share: a reference bucket hash,
-// a walk that records what the callback saw, and names placed in chosen
-// buckets.
+// store_test_util.h - what the store tests share besides the name rules of
+// store_reference.h: a walk that records what the callback saw, and names
+// placed in chosen buckets.
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <functional>
 #include <ostream>
@@ -18,28 +17,9 @@
 #include <qv-utility.h>
 
 #include "counting_allocator.h"
+#include "store_reference.h"
 
 namespace storetest {
-
-// The bucket of a name, written out plainly: the 16-bit sum of the folded
-// bytes (ASCII letters lower-cased, bytes from 0x80 kept), times 40503, bits
-// 8 to 15.
-inline unsigned RefHash(std::string_view name)
-{
-    uint32_t sum = 0;
-    for (unsigned char c : name)
-        sum += c < 0x80 ? static_cast<unsigned char>(std::tolower(c)) : c;
-    return (((sum & 0xFFFFu) * 40503u) >> 8) & 0xFFu;
-}
-
-// Names equal as the store compares them.
-inline bool SameName(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size()
-           && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-                  return (x < 0x80 ? std::tolower(x) : x) == (y < 0x80 ? std::tolower(y) : y);
-              });
-}
 
 // Pointer values the tests store: addresses no allocator handed out, so a
 // store that released one would make the counting allocator abort.

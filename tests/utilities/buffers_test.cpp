@@ -177,6 +177,9 @@ TEST_F(BuffersTest, NullAddressesAndFormatAreRefused)
         SCOPED_TRACE(i);
         EXPECT_EQ(QvAppendToBuffer(data[i], capacity[i], used[i], "x", 1), QV_INVALID_ARG);
         EXPECT_EQ(QvFormatAndAppendToBuffer(data[i], capacity[i], used[i], "x"), QV_INVALID_ARG);
+        if (used[i] != nullptr) { // the one address QvEnlargeGivenBuf does not take
+            EXPECT_EQ(QvEnlargeGivenBuf(data[i], capacity[i], 5000), QV_INVALID_ARG);
+        }
     }
     EXPECT_EQ(QvFormatAndAppendToBuffer(&b.data, &b.capacity, &b.used, nullptr), QV_INVALID_ARG);
     EXPECT_EQ(b.Content(), "abc");
