@@ -1,9 +1,10 @@
 // qvini_agreement_test.cpp - qvini's line reader and checker against the
 // library reading the same generated files whole: every report the parser
 // makes is attributed to exactly one line, with the section it has in the
-// whole text, and every finding about a cut value, an overlong key or a '#'
-// entry matches what the parser reported for that line.  A fixed seed keeps
-// every run the same.
+// whole text; every finding about a cut value, an overlong key or a '#'
+// entry matches what the parser reported for that line; and the repeated
+// keys and sections are those the library's store finds repeated.  A fixed
+// seed keeps every run the same.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -158,6 +159,12 @@ void CollectFinding(const Finding *finding, void *context)
                                                                                      finding->kind);
 }
 
+void CollectWarning(const Finding *finding, void *context)
+{
+    if (finding->severity == SEVERITY_WARNING)
+        CollectFinding(finding, context);
+}
+
 TEST(QviniAgreement, EveryReportHasOneLineAndFindingsMatchIt)
 {
     Generator generator(20240611);
@@ -205,6 +212,63 @@ TEST(QviniAgreement, EveryReportHasOneLineAndFindingsMatchIt)
         }
     }
     EXPECT_GT(checkedFindings, 1000u);
+}
+
+// The store's view of repetition: an entry repeats a key when the store
+// already holds an item under its section and key, a header repeats a
+// section when a store of headers already holds it.  Entries above the
+// first header go under "", which no header can name.
+struct StoreView {
+    TripletStore *keys = nullptr, *sections = nullptr;
+    std::string section;
+    std::vector<std::pair<unsigned long, Kind>> repeats;
+};
+
+int32_t NoteRepeats(const char *section, const char *key, const char *value, void *context)
+{
+    auto *view = static_cast<StoreView *>(context);
+    unsigned long line = view->repeats.size() + 1; // each generated line makes one report
+    bool repeated = key == nullptr ? QvGetItem(view->sections, section, "") != nullptr
+                                   : QvGetItem(view->keys, section ? section : "", key) != nullptr;
+    view->repeats.emplace_back(repeated ? line : 0,
+                               key == nullptr ? KIND_DUPLICATE_SECTION : KIND_DUPLICATE_KEY);
+    if (key == nullptr)
+        return QvAddItem(view->sections, section, "", "");
+    return QvAddItem(view->keys, section ? section : "", key, value);
+}
+
+TEST(QviniAgreement, RepeatsAreThoseTheStoreFinds)
+{
+    Generator generator(77);
+    auto variant = [&](std::string name) {
+        for (char &c : name)
+            if (generator.Below(2) == 0 && c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+        return name;
+    };
+    Severity repeats[KIND_COUNT] = {};
+    repeats[KIND_DUPLICATE_KEY] = repeats[KIND_DUPLICATE_SECTION] = SEVERITY_WARNING;
+    for (int file = 0; file < 40; ++file) {
+        std::string text;
+        for (int line = 0; line < 400; ++line)
+            text += generator.Below(30) == 0
+                        ? "[" + variant(std::string("sect\xc3\xa9") + std::to_string(generator.Below(4))) + "]\n"
+                        : variant("key" + std::to_string(generator.Below(120))) + (generator.Below(9) ? "" : "\xc3\x89") + " = v\n";
+        StoreView view;
+        ASSERT_EQ(QvAllocStore(&view.keys), QV_OK);
+        ASSERT_EQ(QvAllocStore(&view.sections), QV_OK);
+        ASSERT_EQ(QvParseIniData(text.c_str(), NoteRepeats, &view), QV_OK);
+        QvFreeStore(view.keys);
+        QvFreeStore(view.sections);
+        std::vector<std::pair<unsigned long, Kind>> expected, found;
+        for (auto repeat : view.repeats)
+            if (repeat.first != 0)
+                expected.push_back(repeat);
+        Input input = {"t.ini", text.data(), text.size(), text.size()};
+        ASSERT_EQ(CheckText(&input, repeats, CollectWarning, &found), 0);
+        EXPECT_EQ(found, expected) << text;
+        EXPECT_GT(expected.size(), 50u);
+    }
 }
 
 } // namespace

@@ -119,8 +119,10 @@ static int Grow(NameSet *set)
     if (slots == NULL)
         return -1;
     for (size_t i = 0; i < set->capacity; ++i) {
+        if (set->slots[i].index == 0)
+            continue;
         size_t j = set->slots[i].hash & (capacity - 1);
-        while (set->slots[i].index != 0 && slots[j].index != 0)
+        while (slots[j].index != 0)
             j = (j + 1) & (capacity - 1);
         slots[j] = set->slots[i];
     }
