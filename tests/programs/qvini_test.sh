@@ -34,6 +34,7 @@ expand() {
     }'
 }
 
+# shellcheck disable=SC2119,SC2120 # the case's own words become "$@"
 run_case() {
     [ -n "$title" ] || return 0
     count=$((count + 1))
@@ -67,9 +68,12 @@ new_case() {
 
 while IFS= read -r line; do
     case $line in
-    "== "*) run_case; new_case "${line#== }" ;;
+    "== "*)
+        run_case
+        new_case "${line#== }"
+        ;;
     "< "* | "<")
-        [ $fresh = 1 ] && : >t.ini
+        [ "$fresh" = 1 ] && : >t.ini
         fresh=0
         printf '%b\n' "$(expand "${line#<}" | cut -c2-)" >>t.ini ;;
     "\$ "* | "\$") args=${line#\$} ;;

@@ -106,23 +106,23 @@ static void Repeated(Checker *checker, const char *section, const char *key)
         fputs("section ", stream);
         QuoteSection(stream, section);
         fprintf(stream, " is opened again (first at line %lu", first->line);
-        if (strcmp(first->section, section) != 0) {
+        if (strcmp(first->name, section) != 0) {
             fputs(" as ", stream);
-            QuoteSection(stream, first->section);
+            QuoteSection(stream, first->name);
             fputs(", names compare without regard to ASCII case", stream);
         }
         fputs("): the entries under both headers form one section", stream);
     } else {
         fputs("key ", stream);
         Quote(stream, key, strlen(key));
-        fprintf(stream, " is set again (first at line %lu", first->line);
         if (section != NULL) {
             fputs(" in section ", stream);
-            QuoteSection(stream, first->section);
+            QuoteSection(stream, section);
         }
-        fputs("): a lookup finds the first value, a store loaded from the file keeps the "
-              "last",
-              stream);
+        fprintf(stream,
+                " is set again (first at line %lu): a lookup finds the first value, a store "
+                "loaded from the file keeps the last",
+                first->line);
     }
     Say(checker, kind, line->content);
     if (first->repeats > 1 || (stream = Open(checker, kind)) == NULL)

@@ -88,8 +88,8 @@ ValueSpan FindValue(const LineReading *line)
     size_t start = (size_t)(equals - s) + 1, end = line->length, stop;
     while (start < end && IsSpace(s[start]))
         ++start;
-    for (stop = start; stop < end && s[stop] != '\r'; ++stop)
-        ;
+    const char *cr = memchr(s + start, '\r', end - start);
+    stop = cr != NULL ? (size_t)(cr - s) : end;
     size_t after = stop;
     while (after < end && IsSpace(s[after]))
         ++after;

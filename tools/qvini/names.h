@@ -9,34 +9,33 @@
 #include <stddef.h>
 #include <stdint.h>
 
-typedef struct NameSet NameSet;
-
 typedef struct Name {
-    const char *name;      /* as first written */
-    const char *section;   /* the header it was under, as written there; null
-                              above the first header */
+    const char *name;  /* as first written */
     unsigned long line;
-    size_t column;
-    unsigned long repeats; /* how often it was named again */
-    NameSet *keys;         /* a section's keys; null for a key */
+    uint32_t column;   /* at most UINT32_MAX */
+    uint32_t repeats;  /* how often it was named again, at most UINT32_MAX */
 } Name;
 
 typedef struct NameSlot NameSlot;
 typedef struct NameChunk NameChunk;
 
-struct NameSet {
-    NameSlot *slots;       /* open addressing over names */
-    size_t capacity;       /* of slots, a power of two */
-    Name *names;           /* in the order they were first named */
-    size_t count, room;
-};
+typedef struct NameSet {
+    NameSlot *slots;   /* open addressing over names */
+    size_t capacity;   /* of slots: a power of two, at least twice count */
+    Name *names;       /* in the order they were first named */
+    size_t count;
+} NameSet;
 
 typedef struct NameTable {
     NameSet sections;
-    NameSet keysAbove;     /* the keys above the first header */
-    NameSet *keys;         /* the keys of the current section */
-    const char *section;   /* the current header's name, as written */
-    NameChunk *chunks;     /* the copies of the names */
+    size_t sectionsRoom, sectionSlotsRoom; /* allocated */
+    NameSet *keysOf;   /* the keys of each section, kept between its visits */
+    NameSet keysAbove; /* the keys above the first header, likewise */
+    size_t home;       /* whose keys are current: an index of keysOf, or
+                          SIZE_MAX for those above the first header */
+    NameSet keys;      /* the current section's keys, being added to */
+    size_t keysRoom, keySlotsRoom; /* allocated */
+    NameChunk *chunks; /* the copies of names and of put-away key sets */
 } NameTable;
 
 void StartNames(NameTable *table);
