@@ -207,7 +207,7 @@ TEST(QviniAgreement, EveryReportHasOneLineAndFindingsMatchIt)
             if (has(KIND_LONG_KEY)) {
                 EXPECT_EQ(report.key, line.content);
             }
-            EXPECT_EQ(has(KIND_NO_VALUE), entry && !hash && !report.hasValue && !longKey);
+            EXPECT_EQ(has(KIND_EMPTY_VALUE), entry && !hash && !report.hasValue && !longKey);
             checkedFindings += kindsOf[number].size();
         }
     }

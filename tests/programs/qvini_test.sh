@@ -5,7 +5,7 @@
 #
 # A case starts with "== title" and holds lines of these kinds:
 #   < text     a line of the file t.ini (printf %b escapes; \c ends the file
-#              without a line feed; {300*x} stands for 300 x).  The first
+#              without a line feed; {300*x} stands for 300 x, {2*ab} for abab).  The first
 #              "<" of a case starts a new file; a case without any uses the
 #              file of the case before.  Standard input is t.ini too.
 #   $ args     the arguments, as shell words
@@ -20,12 +20,13 @@ rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 : >t.ini
 failures=0 count=0 title=""
 
-# {N*c} runs in a file's text, spelled out.
+# {N*text} runs, spelled out.
 expand() {
     printf '%s\n' "$1" | awk '{
-        while (match($0, /\{[0-9]+\*[^}]\}/)) {
-            n = substr($0, RSTART + 1, RLENGTH - 2) + 0
-            c = substr($0, RSTART + RLENGTH - 2, 1)
+        while (match($0, /\{[0-9]+\*[^}]+\}/)) {
+            spec = substr($0, RSTART + 1, RLENGTH - 2)
+            n = spec + 0
+            c = substr(spec, index(spec, "*") + 1)
             run = ""
             for (i = 0; i < n; i++) run = run c
             $0 = substr($0, 1, RSTART - 1) run substr($0, RSTART + RLENGTH)

@@ -191,14 +191,14 @@ static void WithoutValue(Checker *checker)
               "value, keyed by the whole line",
               keyLength, MAX_FIELD);
     } else {
-        FILE *stream = Open(checker, KIND_NO_VALUE);
+        FILE *stream = Open(checker, KIND_EMPTY_VALUE);
         if (stream != NULL) {
             fputs("nothing after '=': the library reads the key ", stream);
             Quote(stream, line->key, strlen(line->key));
             fputs(" with no value, which a lookup of ", stream);
             Quote(stream, s, keyLength);
             fputs(" does not find", stream);
-            Say(checker, KIND_NO_VALUE, equals);
+            Say(checker, KIND_EMPTY_VALUE, equals);
         }
     }
     const char *cr = strchr(line->key, '\r');

@@ -93,6 +93,12 @@ static const char *OptionValue(int argc, char **argv, int *i, const char *name)
     return *i + 1 < argc ? argv[++*i] : "";
 }
 
+static int BadValue(const char *option, const char *wanted, const char *value)
+{
+    return value[0] == '\0' ? Usage("%s needs %s", option, wanted)
+                            : Usage("%s needs %s, not '%s'", option, wanted, value);
+}
+
 /* Options may stand anywhere before "--"; "-" alone is an operand. */
 static int ParseOptions(int argc, char **argv, Arguments *arguments)
 {
@@ -109,11 +115,13 @@ static int ParseOptions(int argc, char **argv, Arguments *arguments)
         } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
             arguments->help = 1;
         } else if (get && (value = OptionValue(argc, argv, &i, "--size")) != NULL) {
+            char wanted[40];
+            snprintf(wanted, sizeof wanted, "a byte count from 0 to %d", MAX_SIZE);
             if (!ParseSize(value, &arguments->size))
-                return Usage("--size needs a byte count from 0 to %d, not '%s'", MAX_SIZE, value);
+                return BadValue("--size", wanted, value);
         } else if (!get && (value = OptionValue(argc, argv, &i, "--format")) != NULL) {
             if (strcmp(value, "json") != 0 && strcmp(value, "text") != 0)
-                return Usage("--format needs text or json, not '%s'", value);
+                return BadValue("--format", "text or json", value);
             arguments->format = value[0] == 'j' ? FORMAT_JSON : FORMAT_TEXT;
         } else if (check && strncmp(argument, "-W", 2) == 0) {
             const char *wrong = ApplyRule(&arguments->rules, argument);

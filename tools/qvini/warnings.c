@@ -14,6 +14,7 @@ typedef struct KindRule {
     int enabled;
 } KindRule;
 
+/* No name starts with "no-" or "error", which the options' prefixes take. */
 static const KindRule kinds[KIND_COUNT] = {
     [KIND_LONG_LINE] = {"long-line", SEVERITY_ERROR, 1},
     [KIND_NUL_BYTE] = {"nul-byte", SEVERITY_ERROR, 1},
@@ -22,7 +23,7 @@ static const KindRule kinds[KIND_COUNT] = {
     [KIND_LONG_KEY] = {"long-key", SEVERITY_WARNING, 1},
     [KIND_HASH_ENTRY] = {"hash-entry", SEVERITY_WARNING, 1},
     [KIND_INLINE_COMMENT] = {"inline-comment", SEVERITY_WARNING, 1},
-    [KIND_NO_VALUE] = {"no-value", SEVERITY_WARNING, 1},
+    [KIND_EMPTY_VALUE] = {"empty-value", SEVERITY_WARNING, 1},
     [KIND_DUPLICATE_KEY] = {"duplicate-key", SEVERITY_WARNING, 1},
     [KIND_DUPLICATE_SECTION] = {"duplicate-section", SEVERITY_WARNING, 1},
     [KIND_UNCLOSED_SECTION] = {"unclosed-section", SEVERITY_WARNING, 1},
