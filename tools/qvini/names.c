@@ -5,10 +5,11 @@
  * QvStrCmpCI itself decides equality.
  *
  * A file of a million entries makes a million names, so they are kept
- * small and near: the keys of the section being read sit in arrays of
- * their own that grow as needed, and when the section ends they are copied
- * to exactly fitting blocks of the table's chunks, which live as long as
- * the table.  A section opened again gets its keys back.
+ * small and near: the keys of a section seen for the first time sit in
+ * arrays that grow as needed and are reused, and when the section ends
+ * they are copied to exactly fitting blocks of the table's chunks, which
+ * live as long as the table.  A section opened again adds to its kept keys
+ * where they are, growing them in the chunks.
  */
 #include "names.h"
 
@@ -35,6 +36,7 @@ void StartNames(NameTable *table)
     static const NameTable NameTable0;
     *table = NameTable0;
     table->home = SIZE_MAX;
+    table->keys = &table->firstVisit;
 }
 
 void FreeNames(NameTable *table)
@@ -44,8 +46,8 @@ void FreeNames(NameTable *table)
         free(table->chunks);
         table->chunks = next;
     }
-    free(table->keys.slots);
-    free(table->keys.names);
+    free(table->firstVisit.slots);
+    free(table->firstVisit.names);
     free(table->sections.slots);
     free(table->sections.names);
     free(table->keysOf);
@@ -109,30 +111,6 @@ static NameSlot *Slot(const NameSet *set, const char *name, uint32_t hash)
     }
 }
 
-/* Gives the arrays of set at least the wanted number of elements. */
-static int Reserve(NameSet *set, size_t *namesRoom, size_t *slotsRoom, size_t names,
-                   size_t slots)
-{
-    if (names > *namesRoom) {
-        Name *grown = names < UINT32_MAX && names < SIZE_MAX / sizeof *grown
-                          ? realloc(set->names, names * sizeof *grown)
-                          : NULL;
-        if (grown == NULL)
-            return -1;
-        set->names = grown;
-        *namesRoom = names;
-    }
-    if (slots > *slotsRoom) {
-        NameSlot *grown = slots < SIZE_MAX / sizeof *grown ? realloc(set->slots, slots * sizeof *grown)
-                                                           : NULL;
-        if (grown == NULL)
-            return -1;
-        set->slots = grown;
-        *slotsRoom = slots;
-    }
-    return 0;
-}
-
 /* Lays the slots of set out anew over capacity slots. */
 static void Rehash(NameSet *set, size_t capacity)
 {
@@ -148,15 +126,39 @@ static void Rehash(NameSet *set, size_t capacity)
     }
 }
 
+/* A new block for an array of a set: the table's own sets grow in the
+ * heap, kept keys in the chunks (the old block is left there). */
+static void *Enlarge(NameTable *table, NameSet *set, void *block, size_t kept, size_t size)
+{
+    if (set == &table->sections || set == &table->firstVisit)
+        return realloc(block, size);
+    void *taken = Take(table, size);
+    return taken != NULL && kept != 0 ? memcpy(taken, block, kept) : taken;
+}
+
 /* Makes room for one more name in set, its slots at most half full. */
-static int Grow(NameSet *set, size_t *namesRoom, size_t *slotsRoom)
+static int Grow(NameTable *table, NameSet *set)
 {
     size_t capacity = set->capacity < FIRST_CAPACITY ? FIRST_CAPACITY : set->capacity;
     while (2 * (set->count + 1) > capacity)
         capacity *= 2;
-    size_t names = *namesRoom > set->count ? *namesRoom : capacity / 2;
-    if (Reserve(set, namesRoom, slotsRoom, names, capacity) != 0)
+    if (capacity / 2 >= UINT32_MAX || capacity > SIZE_MAX / 2 / sizeof *set->names)
         return -1;
+    if (set->room <= set->count) {
+        Name *names = Enlarge(table, set, set->names, set->count * sizeof *names,
+                              capacity / 2 * sizeof *names);
+        if (names == NULL)
+            return -1;
+        set->names = names;
+        set->room = capacity / 2;
+    }
+    if (capacity > set->slotsRoom) {
+        NameSlot *slots = Enlarge(table, set, set->slots, 0, capacity * sizeof *slots);
+        if (slots == NULL)
+            return -1;
+        set->slots = slots;
+        set->slotsRoom = capacity;
+    }
     if (capacity != set->capacity)
         Rehash(set, capacity);
     return 0;
@@ -164,11 +166,11 @@ static int Grow(NameSet *set, size_t *namesRoom, size_t *slotsRoom)
 
 /* Looks named up in set.  Found: *first is the earlier one, 1.  Not found:
  * named is added with a copy of its name, 0.  -1 when memory ran out. */
-static int Remember(NameTable *table, NameSet *set, size_t *namesRoom, size_t *slotsRoom,
-                    const char *name, unsigned long line, size_t column, Name **first)
+static int Remember(NameTable *table, NameSet *set, const char *name, unsigned long line,
+                    size_t column, Name **first)
 {
     *first = NULL;
-    if (Grow(set, namesRoom, slotsRoom) != 0)
+    if (Grow(table, set) != 0)
         return -1;
     uint32_t hash = Hash(name);
     NameSlot *slot = Slot(set, name, hash);
@@ -191,41 +193,20 @@ static NameSet *Home(NameTable *table)
     return table->home == SIZE_MAX ? &table->keysAbove : &table->keysOf[table->home];
 }
 
-/* Moves the current section's keys to fitting blocks of their own. */
+/* Keeps the keys of a section seen for the first time in fitting blocks. */
 static int PutAway(NameTable *table)
 {
-    NameSet *home = Home(table), *keys = &table->keys;
-    if (keys->count == home->count)
-        return 0; /* nothing new since they were brought back */
+    NameSet *keys = table->keys, *home = Home(table);
+    if (keys != &table->firstVisit || keys->count == 0)
+        return 0;
     Name *names = Take(table, keys->count * sizeof *names);
     NameSlot *slots = Take(table, keys->capacity * sizeof *slots);
     if (names == NULL || slots == NULL)
         return -1;
     home->names = memcpy(names, keys->names, keys->count * sizeof *names);
     home->slots = memcpy(slots, keys->slots, keys->capacity * sizeof *slots);
-    home->count = keys->count;
-    home->capacity = keys->capacity;
-    return 0;
-}
-
-/* Brings the keys of a section (or those above the first header) back to
- * be added to. */
-static int BringBack(NameTable *table, size_t home)
-{
-    table->home = home;
-    const NameSet *kept = Home(table);
-    NameSet *keys = &table->keys;
-    size_t capacity = kept->capacity < FIRST_CAPACITY ? FIRST_CAPACITY : kept->capacity;
-    if (Reserve(keys, &table->keysRoom, &table->keySlotsRoom, capacity / 2, capacity) != 0)
-        return -1;
-    if (kept->count != 0) {
-        memcpy(keys->names, kept->names, kept->count * sizeof *keys->names);
-        memcpy(keys->slots, kept->slots, capacity * sizeof *keys->slots);
-    } else {
-        memset(keys->slots, 0, capacity * sizeof *keys->slots);
-    }
-    keys->count = kept->count;
-    keys->capacity = capacity;
+    home->count = home->room = keys->count;
+    home->capacity = home->slotsRoom = keys->capacity;
     return 0;
 }
 
@@ -235,28 +216,30 @@ int RememberSection(NameTable *table, const char *section, unsigned long line, s
     static const NameSet NameSet0;
     if (PutAway(table) != 0)
         return -1;
-    size_t room = table->sectionsRoom;
-    int found = Remember(table, &table->sections, &table->sectionsRoom, &table->sectionSlotsRoom,
-                         section, line, column, first);
+    size_t room = table->sections.room;
+    int found = Remember(table, &table->sections, section, line, column, first);
     if (found < 0)
         return -1;
-    if (table->sectionsRoom != room) {
-        NameSet *keysOf = realloc(table->keysOf, table->sectionsRoom * sizeof *keysOf);
+    if (table->sections.room != room) {
+        NameSet *keysOf = realloc(table->keysOf, table->sections.room * sizeof *keysOf);
         if (keysOf == NULL)
             return -1;
         table->keysOf = keysOf;
     }
-    size_t index = found ? (size_t)(*first - table->sections.names) : table->sections.count - 1;
+    table->home = found ? (size_t)(*first - table->sections.names) : table->sections.count - 1;
     if (!found)
-        table->keysOf[index] = NameSet0;
-    return BringBack(table, index);
+        table->keysOf[table->home] = NameSet0;
+    table->keys = Home(table);
+    if (table->keys->count == 0) {
+        table->keys = &table->firstVisit;
+        table->keys->count = 0;
+        table->keys->capacity = 0;
+    }
+    return 0;
 }
 
 int RememberKey(NameTable *table, const char *key, unsigned long line, size_t column,
                 Name **first)
 {
-    return Remember(table, &table->keys, &table->keysRoom, &table->keySlotsRoom, key, line,
-                    column, first) < 0
-               ? -1
-               : 0;
+    return Remember(table, table->keys, key, line, column, first) < 0 ? -1 : 0;
 }

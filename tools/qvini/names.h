@@ -21,21 +21,23 @@ typedef struct NameChunk NameChunk;
 
 typedef struct NameSet {
     NameSlot *slots;   /* open addressing over names */
-    size_t capacity;   /* of slots: a power of two, at least twice count */
+    size_t capacity;   /* of slots in use: a power of two, at least twice count */
+    size_t slotsRoom;  /* slots allocated */
     Name *names;       /* in the order they were first named */
     size_t count;
+    size_t room;       /* names allocated */
 } NameSet;
 
 typedef struct NameTable {
     NameSet sections;
-    size_t sectionsRoom, sectionSlotsRoom; /* allocated */
     NameSet *keysOf;   /* the keys of each section, kept between its visits */
     NameSet keysAbove; /* the keys above the first header, likewise */
     size_t home;       /* whose keys are current: an index of keysOf, or
                           SIZE_MAX for those above the first header */
-    NameSet keys;      /* the current section's keys, being added to */
-    size_t keysRoom, keySlotsRoom; /* allocated */
-    NameChunk *chunks; /* the copies of names and of put-away key sets */
+    NameSet firstVisit; /* the keys of a section seen for the first time */
+    NameSet *keys;     /* the current keys: firstVisit, or where a section
+                          opened again keeps its keys */
+    NameChunk *chunks; /* the copies of names and the kept keys */
 } NameTable;
 
 void StartNames(NameTable *table);
