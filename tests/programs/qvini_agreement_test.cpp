@@ -250,10 +250,10 @@ TEST(QviniAgreement, RepeatsAreThoseTheStoreFinds)
     repeats[KIND_DUPLICATE_KEY] = repeats[KIND_DUPLICATE_SECTION] = SEVERITY_WARNING;
     for (int file = 0; file < 40; ++file) {
         std::string text;
-        for (int line = 0; line < 400; ++line)
+        for (int line = 0; line < 300 + 100 * file; ++line)
             text += generator.Below(30) == 0
                         ? "[" + variant(std::string("sect\xc3\xa9") + std::to_string(generator.Below(4))) + "]\n"
-                        : variant("key" + std::to_string(generator.Below(120))) + (generator.Below(9) ? "" : "\xc3\x89") + " = v\n";
+                        : variant("key" + std::to_string(generator.Below(40 * (file + 1)))) + (generator.Below(9) ? "" : "\xc3\x89") + " = v\n";
         StoreView view;
         ASSERT_EQ(QvAllocStore(&view.keys), QV_OK);
         ASSERT_EQ(QvAllocStore(&view.sections), QV_OK);
