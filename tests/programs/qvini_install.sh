@@ -1,0 +1,23 @@
+#!/bin/sh
+# qvini as installed: the program runs from bin/ with the library found
+# beside it, the manual page passes mandoc's and groff's checks without a
+# warning, and the bash completion completes.
+#
+#   qvini_install.sh BUILD_DIR WORK_DIR
+set -eu
+build=$1 work=$2
+rm -rf "$work"
+cmake --install "$build" --prefix "$work" >/dev/null
+
+"$work/bin/qvini" --version
+page=$work/share/man/man1/qvini.1
+lint=$(mandoc -T lint -W style "$page" 2>&1; groff -t -man -ww -z "$page" 2>&1)
+if [ -n "$lint" ]; then
+    echo "$lint"
+    exit 1
+fi
+PATH=$work/bin:$PATH bash -c '
+    . "$1"
+    COMP_WORDS=(qvini check -Wvalue-c) COMP_CWORD=2
+    _qvini
+    [[ ${COMPREPLY[*]} == -Wvalue-cut ]]' - "$work/share/bash-completion/completions/qvini"

@@ -1,0 +1,101 @@
+/*
+ * warnings.c - kinds of finding by name.  The default set holds only what
+ * the library reads differently than a person would; the two kinds off by
+ * default are readings a person usually means.
+ */
+#include "warnings.h"
+
+#include <stdio.h>
+#include <string.h>
+
+typedef struct KindRule {
+    const char *name;
+    Severity severity; /* SEVERITY_ERROR: the library stops reading there */
+    int enabled;
+} KindRule;
+
+/* No name starts with "no-" or "error", which the options' prefixes take. */
+static const KindRule kinds[KIND_COUNT] = {
+    [KIND_LONG_LINE] = {"long-line", SEVERITY_ERROR, 1},
+    [KIND_NUL_BYTE] = {"nul-byte", SEVERITY_ERROR, 1},
+    [KIND_VALUE_CUT] = {"value-cut", SEVERITY_WARNING, 1},
+    [KIND_SECTION_CUT] = {"section-cut", SEVERITY_WARNING, 1},
+    [KIND_LONG_KEY] = {"long-key", SEVERITY_WARNING, 1},
+    [KIND_HASH_ENTRY] = {"hash-entry", SEVERITY_WARNING, 1},
+    [KIND_INLINE_COMMENT] = {"inline-comment", SEVERITY_WARNING, 1},
+    [KIND_EMPTY_VALUE] = {"empty-value", SEVERITY_WARNING, 1},
+    [KIND_DUPLICATE_KEY] = {"duplicate-key", SEVERITY_WARNING, 1},
+    [KIND_DUPLICATE_SECTION] = {"duplicate-section", SEVERITY_WARNING, 1},
+    [KIND_UNCLOSED_SECTION] = {"unclosed-section", SEVERITY_WARNING, 1},
+    [KIND_TEXT_AFTER_SECTION] = {"text-after-section", SEVERITY_WARNING, 1},
+    [KIND_CARRIAGE_RETURN] = {"carriage-return", SEVERITY_WARNING, 1},
+    [KIND_IGNORED_LINE] = {"ignored-line", SEVERITY_WARNING, 1},
+    [KIND_ENTRY_BEFORE_SECTION] = {"entry-before-section", SEVERITY_WARNING, 0},
+    [KIND_HASH_COMMENT] = {"hash-comment", SEVERITY_WARNING, 0},
+};
+
+const char *KindName(Kind kind)
+{
+    return kinds[kind].name;
+}
+
+void PutKindNames(FILE *out, int indent, int width)
+{
+    int column = indent;
+    for (int kind = 0; kind < KIND_COUNT; ++kind) {
+        int length = (int)strlen(kinds[kind].name) + (kinds[kind].enabled ? 1 : 6);
+        if (column + length > width) {
+            fprintf(out, "\n%*s", indent, "");
+            column = indent;
+        }
+        fprintf(out, " %s%s", kinds[kind].name, kinds[kind].enabled ? "" : "(off)");
+        column += length;
+    }
+    putc('\n', out);
+}
+
+void StartRules(Rules *rules)
+{
+    static const Rules Rules0;
+    *rules = Rules0;
+    for (int kind = 0; kind < KIND_COUNT; ++kind)
+        rules->enabled[kind] = (unsigned char)kinds[kind].enabled;
+}
+
+static int Find(const char *name)
+{
+    for (int kind = 0; kind < KIND_COUNT; ++kind)
+        if (strcmp(kinds[kind].name, name) == 0)
+            return kind;
+    return -1;
+}
+
+const char *ApplyRule(Rules *rules, const char *option)
+{
+    const char *rule = option + 2; /* after "-W" */
+    if (strcmp(rule, "all") == 0) {
+        memset(rules->enabled, 1, sizeof rules->enabled);
+        return NULL;
+    }
+    if (strcmp(rule, "error") == 0) {
+        rules->allErrors = 1;
+        return NULL;
+    }
+    int off = strncmp(rule, "no-", 3) == 0, error = strncmp(rule, "error=", 6) == 0;
+    int kind = Find(rule + (off ? 3 : error ? 6 : 0));
+    if (kind < 0)
+        return "names no kind of finding";
+    if (off && kinds[kind].severity == SEVERITY_ERROR)
+        return "would hide where the library stops reading";
+    rules->enabled[kind] = !off;
+    rules->error[kind] |= (unsigned char)error;
+    return NULL;
+}
+
+void Severities(const Rules *rules, Severity severity[KIND_COUNT])
+{
+    for (int kind = 0; kind < KIND_COUNT; ++kind)
+        severity[kind] = !rules->enabled[kind] ? SEVERITY_OFF
+                         : rules->allErrors || rules->error[kind] ? SEVERITY_ERROR
+                                                                  : kinds[kind].severity;
+}
