@@ -10,8 +10,8 @@ rm -rf "$work"
 cmake --install "$build" --prefix "$work" >/dev/null
 
 "$work/bin/qvini" --version
-page=$work/share/man/man1/qvini.1
-lint=$(mandoc -T lint -W style "$page" 2>&1; groff -t -man -ww -z "$page" 2>&1)
+page=$work/share/man/man1/qvini.1.gz
+lint=$(mandoc -T lint -W style "$page" 2>&1; zcat "$page" | groff -t -man -ww -z 2>&1)
 if [ -n "$lint" ]; then
     echo "$lint"
     exit 1
