@@ -1,11 +1,10 @@
 // store_fixture.h - what the store tests share: a plain restatement of the
 // bucket hash and of name equality, a walk that records what its callback
 // saw, and a fresh store per test under a counting allocator and a traced OS
-// layer (os_trace.cpp) that checks the lock protocol of every call.
+// layer (store_fixture.cpp) that checks the lock protocol of every call.
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <functional>
 #include <ostream>
@@ -23,30 +22,27 @@
 
 namespace storetest {
 
-// The bucket of a name: the 16-bit sum of the folded bytes (ASCII letters
-// lower-cased, bytes from 0x80 kept), times 40503, bits 8 to 15.
-inline unsigned RefHash(std::string_view name)
+// ASCII letters fold to lower case; bytes from 0x80 never fold.
+constexpr unsigned char Fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
+// The bucket of a name: the 16-bit sum of its folded bytes, times 40503,
+// bits 8 to 15.
+constexpr unsigned RefHash(std::string_view name)
 {
     uint32_t sum = 0;
     for (unsigned char c : name)
-        sum += c < 0x80 ? static_cast<unsigned char>(std::tolower(c)) : c;
+        sum += Fold(c);
     return (((sum & 0xFFFFu) * 40503u) >> 8) & 0xFFu;
 }
+static_assert(RefHash("") == 0 && RefHash("a") == 242 && RefHash("ABC") == 179 && RefHash("ba") == 131
+              && RefHash("Key") == 84 && RefHash("\xFF") == 152 && RefHash("Section") == 216
+              && RefHash("Ac") == 34 && RefHash(std::string(300, '\xFF')) == 11);
 
 inline bool SameName(std::string_view a, std::string_view b)
 {
-    auto fold = [](unsigned char c) { return c < 0x80 ? std::tolower(c) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                               [&](char x, char y) { return fold(x) == fold(y); });
-}
-
-// A name of prefix, some 'z's and one more letter that lies in the bucket.
-inline std::string NameInBucket(unsigned bucket, const std::string &prefix = "")
-{
-    for (std::string zs;; zs += 'z')
-        for (char last = 'a'; last <= 'z'; ++last)
-            if (RefHash(prefix + zs + last) == bucket)
-                return prefix + zs + last;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return Fold(x) == Fold(y);
+           });
 }
 
 // Pointer values the tests store: addresses no allocator handed out, so a
