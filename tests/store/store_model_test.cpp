@@ -20,13 +20,13 @@ using storetest::Seen;
 using storetest::TakeTrace;
 
 // A few names in several spellings: some differ only in case, 'Ab' and
-// 'ba' share bucket 131 and 'Ac' and '\xC4' bucket 34, some are empty,
-// bytes from 0x80 must not fold ('\xC4' and '\xE4' are different names), and
-// 300 bytes of 0xFF sum past 16 bits.
+// 'ba' share bucket 131 and 'Ac' and '\xC4' bucket 34, 'j' lies next door in
+// 130, some are empty, bytes from 0x80 must not fold ('\xC4' and '\xE4' are
+// different names), and 300 bytes of 0xFF sum past 16 bits.
 const std::string k300xFF(300, '\xFF');
 const char *const kSections[] = {"",    "Ab",      "aB",   "ba",     "BA",   "Ac",
                                  "\xC4", "Section", "SECTION", "\xE4", "x\xFF", "X\xFF",
-                                 "a",   k300xFF.c_str()};
+                                 "a",   "j",       k300xFF.c_str()};
 const char *const kKeys[] = {"", "k", "K", "key", "KEY", "ab", "ba", "\xE9", "\xC9"};
 const char *const kValues[] = {"", "v", "V", "value", "\xFF\x80", "a value longer than a buffer"};
 const char *const kFilters[] = {nullptr, "", "ab", "BA", "section", "\xC4", "\xE4", "X\xFF", "A", "Ac"};
