@@ -18,24 +18,9 @@
 
 static int mallocs, reallocs, frees;
 
-static void *CountingMalloc(size_t size)
-{
-    ++mallocs;
-    return malloc(size);
-}
-
-static void *CountingRealloc(void *block, size_t size)
-{
-    ++reallocs;
-    return realloc(block, size);
-}
-
-static void CountingFree(void *block)
-{
-    ++frees;
-    free(block);
-}
-
+static void *CountingMalloc(size_t size) { return ++mallocs, malloc(size); }
+static void *CountingRealloc(void *block, size_t size) { return ++reallocs, realloc(block, size); }
+static void CountingFree(void *block) { ++frees, free(block); }
 static void OtherFree(void *block) { free(block); }
 
 int main(void)

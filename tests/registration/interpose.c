@@ -17,25 +17,12 @@
 
 #include "host_check.h"
 
-static int hostCalls;
+static int hostCalls, libraryMallocs;
 
-static void *HostMalloc(size_t size)
-{
-    ++hostCalls;
-    return malloc(size);
-}
-
-static void *HostRealloc(void *block, size_t size)
-{
-    ++hostCalls;
-    return realloc(block, size);
-}
-
-static void HostFree(void *block)
-{
-    ++hostCalls;
-    free(block);
-}
+static void *HostMalloc(size_t size) { return ++hostCalls, malloc(size); }
+static void *HostRealloc(void *block, size_t size) { return ++hostCalls, realloc(block, size); }
+static void HostFree(void *block) { ++hostCalls, free(block); }
+static void *LibraryMalloc(size_t size) { return ++libraryMallocs, malloc(size); }
 
 /* Unrelated words that happen to carry the hooks' names: no copy
  * relocation, so the library must not take them for its own. */
@@ -43,44 +30,31 @@ QvMallocHook QvuMalloc = HostMalloc;
 QvReallocHook QvuRealloc = HostRealloc;
 QvFreeHook QvuFree = HostFree;
 
-/* Called by the library's QvAppendToBuffer and QvFormatAndAppendToBuffer. */
+/* Called by the library's appends, its store (copies) and its INI lookup
+ * and store (name matching). */
 int32_t QvEnlargeGivenBuf(char **buffer, uint32_t *capacity, uint32_t wanted)
 {
     (void)buffer, (void)capacity, (void)wanted;
-    ++hostCalls;
-    return QV_NO_MEMORY;
+    return ++hostCalls, QV_NO_MEMORY;
 }
 
 int32_t QvFormatVAListAndAppendToBuffer(char **buffer, uint32_t *capacity, uint32_t *used,
                                         const char *format, va_list args)
 {
     (void)buffer, (void)capacity, (void)used, (void)format, (void)args;
-    ++hostCalls;
-    return QV_FORMAT_FAILED;
+    return ++hostCalls, QV_FORMAT_FAILED;
 }
 
-/* Called by the store for its copies, and by the INI lookup and the store
- * to match names. */
 char *QvDupString(const char *text)
 {
     (void)text;
-    ++hostCalls;
-    return NULL;
+    return ++hostCalls, NULL;
 }
 
 int32_t QvStrCmpCI(const char *first, const char *second)
 {
     (void)first, (void)second;
-    ++hostCalls;
-    return 1;
-}
-
-static int libraryMallocs;
-
-static void *LibraryMalloc(size_t size)
-{
-    ++libraryMallocs;
-    return malloc(size);
+    return ++hostCalls, 1;
 }
 
 int main(void)

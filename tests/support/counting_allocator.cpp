@@ -2,81 +2,68 @@
 #include "counting_allocator.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
-#include <mutex>
 
 #include <qv-utility.h>
 
 namespace qvtest {
 namespace {
 
+// What the allocator has seen since it was installed.
 struct State {
-    std::mutex lock;
     std::map<const void *, size_t> live;
     AllocatorCounts counts;
-    std::vector<size_t> mallocSizes;
-    std::vector<size_t> reallocSizes;
-    size_t allocations = 0;
-    size_t failAt = 0;
+    std::vector<size_t> mallocSizes, reallocSizes;
+    size_t allocations = 0, failAt = 0;
     bool sticky = false;
-    QvMallocHook savedMalloc = nullptr;
-    QvReallocHook savedRealloc = nullptr;
-    QvFreeHook savedFree = nullptr;
 };
 
-State &state()
-{
-    static State s;
-    return s;
-}
+State state;
+QvMallocHook savedMalloc;
+QvReallocHook savedRealloc;
+QvFreeHook savedFree;
 
-bool ShouldFail(State &s)
+// Counts one allocation and tells whether it is to fail.
+bool Refused()
 {
-    ++s.allocations;
-    return s.failAt != 0 && (s.allocations == s.failAt || (s.sticky && s.allocations > s.failAt));
+    ++state.allocations;
+    return state.failAt != 0
+           && (state.allocations == state.failAt || (state.sticky && state.allocations > state.failAt));
 }
 
 void *CountingMalloc(size_t size)
 {
-    State &s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    ++s.counts.mallocs;
-    s.mallocSizes.push_back(size);
-    if (ShouldFail(s))
-        return nullptr;
-    void *block = std::malloc(size == 0 ? 1 : size);
-    if (block != nullptr)
-        s.live[block] = size;
+    ++state.counts.mallocs;
+    state.mallocSizes.push_back(size);
+    void *block = Refused() ? nullptr : std::malloc(size == 0 ? 1 : size);
+    if (block != nullptr) {
+        std::memset(block, 0xA5, size);
+        state.live[block] = size;
+    }
     return block;
 }
 
 void *CountingRealloc(void *old, size_t size)
 {
-    State &s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    ++s.counts.reallocs;
-    s.reallocSizes.push_back(size);
-    if (ShouldFail(s))
+    ++state.counts.reallocs;
+    state.reallocSizes.push_back(size);
+    if (Refused())
         return nullptr;
-    if (old != nullptr && s.live.find(old) == s.live.end())
+    if (old != nullptr && state.live.count(old) == 0)
         std::abort(); // growing a block this allocator never handed out
     void *block = std::realloc(old, size == 0 ? 1 : size);
     if (block != nullptr) {
-        if (old != nullptr)
-            s.live.erase(old);
-        s.live[block] = size;
+        state.live.erase(old);
+        state.live[block] = size;
     }
     return block;
 }
 
 void CountingFree(void *block)
 {
-    State &s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    ++s.counts.frees;
-    if (block == nullptr)
-        return;
-    if (s.live.erase(block) != 1)
+    ++state.counts.frees;
+    if (block != nullptr && state.live.erase(block) != 1)
         std::abort(); // releasing a block twice, or one from elsewhere
     std::free(block);
 }
@@ -85,88 +72,37 @@ void CountingFree(void *block)
 
 CountingAllocator::CountingAllocator()
 {
-    State &s = state();
-    s.savedMalloc = QvuMalloc;
-    s.savedRealloc = QvuRealloc;
-    s.savedFree = QvuFree;
+    savedMalloc = QvuMalloc;
+    savedRealloc = QvuRealloc;
+    savedFree = QvuFree;
     QvSetUtilAllocators(CountingMalloc, CountingRealloc, CountingFree);
 }
 
 CountingAllocator::~CountingAllocator()
 {
-    State &s = state();
-    QvSetUtilAllocators(s.savedMalloc, s.savedRealloc, s.savedFree);
-    std::lock_guard<std::mutex> guard(s.lock);
-    for (auto &entry : s.live)
+    QvSetUtilAllocators(savedMalloc, savedRealloc, savedFree);
+    for (auto &entry : state.live)
         std::free(const_cast<void *>(entry.first)); // a leak the test reports itself
-    s.live.clear();
-    s.counts = {};
-    s.mallocSizes.clear();
-    s.reallocSizes.clear();
-    s.allocations = 0;
-    s.failAt = 0;
-    s.sticky = false;
+    state = {};
 }
 
 void CountingAllocator::FailAt(size_t nth, bool sticky)
 {
-    State &s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.allocations = 0;
-    s.failAt = nth;
-    s.sticky = sticky;
+    state.allocations = 0;
+    state.failAt = nth;
+    state.sticky = sticky;
 }
 
-void CountingAllocator::Reset() { FailAt(0); }
-
-AllocatorCounts CountingAllocator::Counts() const
-{
-    State &s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    return s.counts;
-}
-
-size_t CountingAllocator::Allocations() const
-{
-    State &s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    return s.allocations;
-}
-
-size_t CountingAllocator::LiveBlocks() const
-{
-    State &s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    return s.live.size();
-}
+AllocatorCounts CountingAllocator::Counts() const { return state.counts; }
+size_t CountingAllocator::Allocations() const { return state.allocations; }
+size_t CountingAllocator::LiveBlocks() const { return state.live.size(); }
+std::vector<size_t> CountingAllocator::MallocSizes() const { return state.mallocSizes; }
+std::vector<size_t> CountingAllocator::ReallocSizes() const { return state.reallocSizes; }
 
 size_t CountingAllocator::BlockSize(const void *block) const
 {
-    State &s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    auto it = s.live.find(block);
-    return it == s.live.end() ? 0 : it->second;
-}
-
-bool CountingAllocator::IsLive(const void *block) const
-{
-    State &s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    return s.live.count(block) != 0;
-}
-
-std::vector<size_t> CountingAllocator::MallocSizes() const
-{
-    State &s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    return s.mallocSizes;
-}
-
-std::vector<size_t> CountingAllocator::ReallocSizes() const
-{
-    State &s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    return s.reallocSizes;
+    auto it = state.live.find(block);
+    return it == state.live.end() ? 0 : it->second;
 }
 
 } // namespace qvtest

@@ -5,29 +5,34 @@
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace storetest {
 
-// The bucket of a name: the 16-bit sum of the folded bytes (ASCII letters
-// lower-cased, bytes from 0x80 kept), times 40503, bits 8 to 15.
-inline unsigned RefHash(std::string_view name)
+// ASCII letters fold to lower case; bytes from 0x80 never fold.
+constexpr unsigned char Fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
+// The bucket of a name: the 16-bit sum of its folded bytes, times 40503,
+// bits 8 to 15.
+constexpr unsigned RefHash(std::string_view name)
 {
     uint32_t sum = 0;
     for (unsigned char c : name)
-        sum += c < 0x80 ? static_cast<unsigned char>(std::tolower(c)) : c;
+        sum += Fold(c);
     return (((sum & 0xFFFFu) * 40503u) >> 8) & 0xFFu;
 }
+static_assert(RefHash("") == 0 && RefHash("a") == 242 && RefHash("ABC") == 179 && RefHash("ba") == 131
+              && RefHash("Key") == 84 && RefHash("\xFF") == 152 && RefHash("Section") == 216
+              && RefHash("Ac") == 34 && RefHash(std::string(300, '\xFF')) == 11);
 
 // Names equal as the store compares them.
-inline bool SameName(std::string_view a, std::string_view b)
+constexpr bool SameName(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size()
-           && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-                  return (x < 0x80 ? std::tolower(x) : x) == (y < 0x80 ? std::tolower(y) : y);
-              });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return Fold(x) == Fold(y);
+           });
 }
 
 } // namespace storetest
