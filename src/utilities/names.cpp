@@ -88,8 +88,8 @@ inline const int32_t *LowerTable()
 int32_t Order(unsigned x, unsigned y) { return x < y ? -1 : 1; }
 
 // Out of line: the common path then needs few registers.
-[[gnu::noinline]] int32_t CompareWithTable(const unsigned char *a, const unsigned char *b, size_t limit,
-                         const int32_t *lower)
+[[gnu::noinline]] int32_t CompareWithTable(const unsigned char *a, const unsigned char *b,
+                                           size_t limit, const int32_t *lower)
 {
     for (size_t i = 0; i < limit; ++i) {
         unsigned x = a[i];
