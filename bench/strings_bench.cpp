@@ -12,6 +12,8 @@
 
 #include <qv-utility.h>
 
+#include "names.h"
+
 #ifdef QV_BENCH_GLIB
 #include <glib.h>
 #endif
@@ -29,14 +31,6 @@ std::string MakeName(int length)
     std::string name;
     for (int i = 0; i < length; ++i)
         name += kPattern[i % (sizeof kPattern - 1)];
-    return name;
-}
-
-std::string FlipCase(std::string name)
-{
-    for (char &c : name)
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
-            c = static_cast<char>(c ^ 0x20);
     return name;
 }
 
@@ -65,7 +59,8 @@ void CompareNames(benchmark::State &state, const char *locale, bool caseOnly, Co
         return;
     }
     std::string first = MakeName(static_cast<int>(state.range(0)));
-    std::string second = caseOnly ? FlipCase(first) : ChangeLast(first);
+    std::string second =
+        caseOnly ? qvbench::Respell(first, qvbench::Spelling::Flipped) : ChangeLast(first);
     const char *a = first.c_str();
     const char *b = second.c_str();
     size_t count = first.size();

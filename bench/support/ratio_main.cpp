@@ -2,7 +2,8 @@
 // benchmarks as usual, then prints, for every benchmark named
 // "<case>:qv<rest>", the ratio of its time to each "<case>:<peer><rest>",
 // so that a run reads as "qv is N times the peer's time".  On a noisy
-// machine, run with --benchmark_repetitions=5
+// machine, run with --benchmark_repetitions=5 and, but for programs with
+// "_threaded" cases (which must run last), with
 // --benchmark_enable_random_interleaving=true: each ratio is then one of
 // medians, the repetitions of both sides interleaved.
 #include <benchmark/benchmark.h>
