@@ -76,8 +76,9 @@ struct Readable {
 constexpr size_t kChunk = 16;
 constexpr size_t kBlock = 4096;
 // Neither a line's end nor a chunk of its fields lies further past its
-// first character.
+// first character; one block learnt from there covers it.
 constexpr size_t kReach = kMaxLine + kChunk;
+static_assert(kBlock >= kReach);
 
 // Makes [position, position + kReach) readable where the text has it.
 // Everything before position has been read already.
@@ -85,14 +86,12 @@ void Learn(Readable &readable, const char *position)
 {
     if (readable.limit < position)
         readable.limit = position;
-    do {
-        size_t length = strnlen(readable.limit, kBlock);
-        readable.limit += length;
-        if (length < kBlock) {
-            readable.limit += 1;
-            readable.complete = true;
-        }
-    } while (!readable.complete && readable.limit < position + kReach);
+    size_t length = strnlen(readable.limit, kBlock);
+    readable.limit += length;
+    if (length < kBlock) {
+        readable.limit += 1;
+        readable.complete = true;
+    }
 }
 
 // Without SSE2, and near the text's end, a word at a time: a byte equal to
