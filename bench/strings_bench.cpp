@@ -1,7 +1,8 @@
 // strings_bench.cpp - names, allocated strings and buffers against the C
-// library (strcasecmp, strdup, asprintf) and GLib's GString, in one run.
+// library (strcasecmp, strncasecmp, strdup, asprintf) and GLib's GString.
 #include <benchmark/benchmark.h>
 
+#include <locale.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -10,6 +11,8 @@
 #include <string>
 
 #include <qv-utility.h>
+
+#include "names.h"
 
 #ifdef QV_BENCH_GLIB
 #include <glib.h>
@@ -31,55 +34,80 @@ std::string MakeName(int length)
     return name;
 }
 
-std::string FlipCase(std::string name)
-{
-    for (char &c : name)
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
-            c = static_cast<char>(c ^ 0x20);
-    return name;
-}
-
 std::string ChangeLast(std::string name)
 {
     name.back() = name.back() == 'x' ? 'y' : 'x';
     return name;
 }
 
+// Names are compared in the C locale and in a UTF-8 locale whose single-byte
+// case mapping is ASCII's (scripts/setup-debian generates it), set as a host
+// sets it, for the whole process.
+struct Locale {
+    const char *label;
+    const char *name;
+};
+const Locale kLocales[] = {{"c", "C"}, {"utf8", "en_US.UTF-8"}};
+
+// The bounded comparison is given the names' length as its count, so both
+// functions do the same work.
 template <typename Compare>
-void CompareNames(benchmark::State &state, bool caseOnly, Compare compare)
+void CompareNames(benchmark::State &state, const char *locale, bool caseOnly, Compare compare)
 {
+    if (setlocale(LC_ALL, locale) == nullptr) {
+        state.SkipWithError("locale not generated (scripts/setup-debian)");
+        return;
+    }
     std::string first = MakeName(static_cast<int>(state.range(0)));
-    std::string second = caseOnly ? FlipCase(first) : ChangeLast(first);
+    std::string second =
+        caseOnly ? qvbench::Respell(first, qvbench::Spelling::Flipped) : ChangeLast(first);
     const char *a = first.c_str();
     const char *b = second.c_str();
+    size_t count = first.size();
     for (auto _ : state) {
         benchmark::DoNotOptimize(a);
         benchmark::DoNotOptimize(b);
-        benchmark::DoNotOptimize(compare(a, b));
+        benchmark::DoNotOptimize(compare(a, b, count));
     }
+    setlocale(LC_ALL, "C");
 }
 
+int32_t QvWhole(const char *a, const char *b, size_t) { return QvStrCmpCI(a, b); }
+int32_t QvBounded(const char *a, const char *b, size_t n)
+{
+    return QvStrCmpCIN(a, b, static_cast<uint32_t>(n));
+}
+int LibcWhole(const char *a, const char *b, size_t) { return strcasecmp(a, b); }
+int LibcBounded(const char *a, const char *b, size_t n) { return strncasecmp(a, b, n); }
+
+// "casecmp_c_case_only:qv/8" against "casecmp_c_case_only:strcasecmp/8", ...
 void RegisterComparisons()
 {
-    struct Kind {
-        const char *scenario;
-        bool caseOnly;
+    struct Function {
+        const char *name, *peer;
+        int32_t (*qv)(const char *, const char *, size_t);
+        int (*libc)(const char *, const char *, size_t);
     };
-    for (Kind kind : {Kind{"casecmp_case_only", true}, Kind{"casecmp_differ_at_end", false}}) {
-        std::string qv = std::string(kind.scenario) + ":qv";
-        std::string peer = std::string(kind.scenario) + ":strcasecmp";
-        bool caseOnly = kind.caseOnly;
-        auto *a = benchmark::RegisterBenchmark(qv.c_str(), [caseOnly](benchmark::State &s) {
-            CompareNames(s, caseOnly, QvStrCmpCI);
-        });
-        auto *b = benchmark::RegisterBenchmark(peer.c_str(), [caseOnly](benchmark::State &s) {
-            CompareNames(s, caseOnly, strcasecmp);
-        });
-        for (int length : kNameLengths) {
-            a->Arg(length);
-            b->Arg(length);
-        }
-    }
+    const Function functions[] = {{"casecmp", "strcasecmp", QvWhole, LibcWhole},
+                                  {"ncasecmp", "strncasecmp", QvBounded, LibcBounded}};
+    for (const Function &f : functions)
+        for (const Locale &locale : kLocales)
+            for (bool caseOnly : {true, false}) {
+                std::string scenario = std::string(f.name) + "_" + locale.label
+                                       + (caseOnly ? "_case_only:" : "_differ_at_end:");
+                auto *qv = benchmark::RegisterBenchmark(
+                    (scenario + "qv").c_str(), [f, locale, caseOnly](benchmark::State &s) {
+                        CompareNames(s, locale.name, caseOnly, f.qv);
+                    });
+                auto *peer = benchmark::RegisterBenchmark(
+                    (scenario + f.peer).c_str(), [f, locale, caseOnly](benchmark::State &s) {
+                        CompareNames(s, locale.name, caseOnly, f.libc);
+                    });
+                for (int length : kNameLengths) {
+                    qv->Arg(length);
+                    peer->Arg(length);
+                }
+            }
 }
 
 template <typename Duplicate, typename Release>

@@ -239,6 +239,26 @@ QV_API int32_t QvGetIniValue(const char *text, const char *section, const char *
 /**
  * \defgroup qv-store Keyed item store of string and pointer items
  * \ingroup qv-utility
+ *
+ * \par Costs
+ * The table has 256 buckets, chosen by the section alone, and never
+ * grows.  Every lookup (adding, replacing, finding, copying, getting,
+ * storing or retrieving a pointer) walks its section's bucket: all items of
+ * that section and of the sections that hash alike; the hash sums the
+ * folded bytes, so "Ab" and "ba" collide, and Section0 to Section99999 fill
+ * only 132 buckets.  Removing an item also walks the list of all items;
+ * clearing, freeing and a whole walk are linear in the store.  Loading n
+ * keys into one section therefore takes time quadratic in n: on a busy
+ * two-core machine 10,000 keys took 0.2 s (i386) and 0.4 s (x86_64),
+ * 100,000 keys 25 s and 90 s.  Memory: the store is one block of 1,032
+ * bytes (2,064 on x86_64); an item is a node of 24 bytes (40), a bucket
+ * link of 8 (16) and copies of its section, key and string value, each a
+ * block of its own, to which glibc's malloc adds 4 bytes (8) and rounds up
+ * to 16 (at least 16; 32 on x86_64).  A string item whose names and value
+ * take 10, 14 and 3 bytes with their terminators costs 5 blocks and 112
+ * bytes (176); a pointer item 4 blocks.  So load a large or untrusted file
+ * only after bounding its items per section and in all, or keep such data
+ * in a container of your own.
  * \{
  */
 

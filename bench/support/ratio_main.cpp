@@ -1,7 +1,11 @@
 // ratio_main.cpp - main() for the benchmark programs.  Runs the registered
 // benchmarks as usual, then prints, for every benchmark named
 // "<case>:qv<rest>", the ratio of its time to each "<case>:<peer><rest>",
-// so that a run reads as "qv is N times the peer's time".
+// so that a run reads as "qv is N times the peer's time".  On a noisy
+// machine, run with --benchmark_repetitions=5 and, but for programs with
+// "_threaded" cases (which must run last), with
+// --benchmark_enable_random_interleaving=true: each ratio is then one of
+// medians, the repetitions of both sides interleaved.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -16,9 +20,16 @@ public:
     void ReportRuns(const std::vector<Run> &runs) override
     {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
+        // With --benchmark_repetitions the median of the repetitions stands
+        // for the case; it is reported after them, so it overwrites them.
+        for (const Run &run : runs) {
+            if (run.error_occurred)
+                continue;
+            if (run.run_type == Run::RT_Iteration)
                 times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            else if (run.aggregate_name == "median")
+                times_[run.run_name.str()] = run.GetAdjustedRealTime();
+        }
     }
 
     void PrintRatios() const

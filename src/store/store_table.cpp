@@ -1,10 +1,9 @@
 // store_table.cpp - the store's hash, lookup, insertion and removal, and the
 // release of everything a store holds.
-#include <ctype.h>
-
 #include "store/store_table.h"
 #include "utilities/allocator.h"
 #include "utilities/ident.h"
+#include "utilities/names.h"
 
 QV_MODULE_IDENT("store_table", "1.0");
 
@@ -35,11 +34,11 @@ uint32_t TripHash(const char *name)
 {
     if (name == nullptr)
         return 0;
-    // The locale's own table, as tolower() reads it, fetched once per name.
-    const int32_t *lower = *__ctype_tolower_loc();
+    // Folded as the comparisons fold, so names they find equal hash alike.
+    const int32_t *lower = LocaleLowerTable();
     uint32_t sum = 0;
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p != 0; ++p)
-        sum += *p < 0x80 ? static_cast<unsigned char>(lower[*p]) : *p;
+        sum += FoldByte(*p, lower);
     return (((sum & 0xFFFFu) * 40503u) >> 8) & 0xFFu;
 }
 

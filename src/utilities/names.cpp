@@ -2,48 +2,95 @@
 //
 // A byte below 0x80 folds through the locale's tolower(); a byte of 0x80 or
 // above never folds, and a position where either byte is that high compares
-// the raw bytes.  The locale's lower-case table (the one tolower() itself
-// consults in glibc) is fetched once per call instead of once per byte.
+// the raw bytes.  tolower() reads the calling thread's lower-case table,
+// whose address glibc keeps per thread behind __ctype_tolower_loc() and
+// changes on uselocale() and setlocale(); so do we.
 //
-// Names are compared on every store and INI lookup, so the common case gets
-// a fast path.  glibc records for each locale whether its single-byte case
-// mapping is exactly the ASCII one (A-Z <-> a-z, every other byte mapping to
-// itself); the C and POSIX locales are such locales.  There tolower() of a
-// byte below 0x80 is the ASCII rule and a high byte never changes, so
-// folding each string on its own gives the same order as folding only the
-// positions where both bytes are low: a low byte, folded or not, stays below
-// a high one.  That is exactly what the C library's strcasecmp() computes in
-// such a locale, with vector code that never faults and that memory checkers
-// know; we take its sign.  Any other locale goes through its table, byte by
-// byte, folding only where both bytes are low.
+// Nearly every locale in use folds the bytes below 0x80 exactly as ASCII
+// does (C, the UTF-8 locales, Latin-1; Turkish does not).  There our
+// rule is the C locale's, high bytes included, so a comparison is the C
+// library's strcasecmp_l() in the C locale: vector code that reads neither
+// string past its terminator and that memory checkers know.  Asking the
+// locale costs more than comparing a short name, so each thread remembers
+// the tables it has checked (LowerTable); any other table is read byte by
+// byte.
 #include <ctype.h>
-#include <langinfo.h>
+#include <locale.h>
 #include <stddef.h>
 #include <stdint.h>
-#include <string.h>
 #include <strings.h>
 
 #include <qv-utility.h>
 
 #include "utilities/ident.h"
+#include "utilities/names.h"
 
 QV_MODULE_IDENT("names", "1.0");
 
 namespace {
 
-const int32_t *LowerTable() { return *__ctype_tolower_loc(); }
+// A thread's view of its locale.  A table is remembered as folding like
+// ASCII only if the C library keeps it for the life of the process, so that
+// its address can never come to hold another mapping: the built-in C
+// locale's, and any table a thread on the global locale reads, which
+// setlocale() loaded and marked never to be unloaded.  The table of a
+// newlocale() object is unloaded when freelocale() drops its last user, and
+// a locale loaded later may land at the same address; such tables are read
+// byte by byte, which is exact whatever they hold (so remembering one in
+// `other` is always safe).
+struct FoldState {
+    const int32_t **current; // where this thread's table pointer lives
+    const int32_t *ascii;    // a lasting table that folds as ASCII
+    const int32_t *other;    // the last table that is read byte by byte
+    locale_t c;              // the C locale, built in: newlocale allocates nothing
+};
 
-bool LocaleFoldsAsAscii()
+[[gnu::tls_model("initial-exec")]] thread_local FoldState state;
+
+bool FoldsAsAscii(const int32_t *lower)
 {
-    // A word-valued item: the flag is the low bit of the returned value.
-    return (reinterpret_cast<uintptr_t>(nl_langinfo(_NL_CTYPE_NONASCII_CASE)) & 1) == 0;
+    for (int c = 0; c < 0x80; ++c)
+        if (lower[c] != (c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c))
+            return false;
+    return true;
+}
+
+[[gnu::noinline, gnu::cold]] const int32_t *CheckTable(FoldState &s)
+{
+    if (s.current == nullptr) {
+        s.current = __ctype_tolower_loc();
+        s.c = newlocale(LC_ALL_MASK, "C", nullptr);
+    }
+    const int32_t *lower = *s.current;
+    bool lasts = uselocale(nullptr) == LC_GLOBAL_LOCALE
+                 || (s.c != nullptr && lower == s.c->__ctype_tolower);
+    if (lasts && FoldsAsAscii(lower)) {
+        s.ascii = lower;
+        return nullptr;
+    }
+    s.other = lower;
+    return lower;
+}
+
+inline const int32_t *LowerTable()
+{
+    FoldState &s = state;
+    if (s.current != nullptr) {
+        const int32_t *lower = *s.current;
+        if (lower == s.ascii)
+            return nullptr;
+        if (lower == s.other)
+            return lower;
+    }
+    return CheckTable(s);
 }
 
 int32_t Order(unsigned x, unsigned y) { return x < y ? -1 : 1; }
 
-int32_t CompareWithTable(const unsigned char *a, const unsigned char *b, size_t limit)
+// Out of line: the common path then needs few registers.
+[[gnu::noinline]] int32_t CompareWithTable(const unsigned char *a, const unsigned char *b,
+                                           size_t limit, const int32_t *lower)
 {
-    const int32_t *lower = LowerTable();
     for (size_t i = 0; i < limit; ++i) {
         unsigned x = a[i];
         unsigned y = b[i];
@@ -67,16 +114,17 @@ int32_t CompareFolded(const char *first, const char *second, size_t limit)
 {
     if (first == nullptr || second == nullptr)
         return first == second ? 0 : (first == nullptr ? -1 : 1);
-    const auto *a = reinterpret_cast<const unsigned char *>(first);
-    const auto *b = reinterpret_cast<const unsigned char *>(second);
-    if (!LocaleFoldsAsAscii())
-        return CompareWithTable(a, b, limit);
-    int difference = limit == SIZE_MAX ? strcasecmp(first, second)
-                                       : strncasecmp(first, second, limit);
-    return difference < 0 ? -1 : difference > 0 ? 1 : 0;
+    if (const int32_t *lower = LowerTable())
+        return CompareWithTable(reinterpret_cast<const unsigned char *>(first),
+                                reinterpret_cast<const unsigned char *>(second), limit, lower);
+    int difference = limit == SIZE_MAX ? strcasecmp_l(first, second, state.c)
+                                       : strncasecmp_l(first, second, limit, state.c);
+    return (difference > 0) - (difference < 0);
 }
 
 } // namespace
+
+const int32_t *qv::LocaleLowerTable() { return LowerTable(); }
 
 extern "C" {
 
@@ -96,8 +144,7 @@ int32_t QvStringToLC(char *text)
         return QV_INVALID_ARG;
     const int32_t *lower = LowerTable();
     for (auto *p = reinterpret_cast<unsigned char *>(text); *p != 0; ++p)
-        if (*p < 0x80)
-            *p = static_cast<unsigned char>(lower[*p]);
+        *p = static_cast<unsigned char>(qv::FoldByte(*p, lower));
     return QV_OK;
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -120,13 +121,22 @@ void PrintTo(const Outcome &outcome, std::ostream *out)
         *out << "\n  " << report;
 }
 
+// The text in a block of its own size, so that AddressSanitizer sees a read
+// past its terminator.
+std::unique_ptr<char[]> Exact(const std::string &text)
+{
+    auto copy = std::make_unique<char[]>(text.size() + 1);
+    std::memcpy(copy.get(), text.c_str(), text.size() + 1);
+    return copy;
+}
+
 Outcome Parse(bool reference, const std::string &text, size_t stopAt)
 {
     qvref::ReportLog log;
     log.stopAt = stopAt;
     log.stopWith = 77;
     int32_t result = reference ? qvref::ParseIniData(text.c_str(), qvref::RecordReport, &log)
-                               : QvParseIniData(text.c_str(), qvref::RecordReport, &log);
+                               : QvParseIniData(Exact(text).get(), qvref::RecordReport, &log);
     return {result, log.reports};
 }
 
@@ -165,7 +175,7 @@ void ExpectSameOnText(const std::string &text, Generator &generator)
             char ours[81], theirs[81];
             std::memset(ours, '#', sizeof ours);
             std::memset(theirs, '#', sizeof theirs);
-            ASSERT_EQ(QvGetIniValue(text.c_str(), wanted, key.c_str(), ours, size),
+            ASSERT_EQ(QvGetIniValue(Exact(text).get(), wanted, key.c_str(), ours, size),
                       qvref::GetIniValue(text.c_str(), wanted, key.c_str(), theirs, size))
                 << "text " << Escaped(text) << " key " << Escaped(key);
             ASSERT_EQ(std::memcmp(ours, theirs, sizeof ours), 0) << "text " << Escaped(text);
@@ -249,6 +259,25 @@ TEST(IniDifferential, EntryLengthGrid)
                     if (HasFatalFailure())
                         return;
                 }
+}
+
+// The parser learns how far a text reaches a block of 4096 bytes at a time,
+// ahead of its lines: long lines of each kind, at every offset around the
+// end of the first block, in a text whose last line has no line feed.
+TEST(IniDifferential, LongLinesAcrossTheFirstBlock)
+{
+    const std::string lines[] = {"[" + std::string(256, 'n') + "]",
+                                 std::string(79, 'k') + " = " + std::string(170, 'v') + " ",
+                                 std::string(259, 'x') + "=", "; " + std::string(258, 'c'),
+                                 std::string(261, 'z')};
+    for (const std::string &line : lines)
+        for (size_t at = 4096 - 2 * line.size(); at <= 4096 + 16; ++at) {
+            std::string text;
+            while (text.size() + 200 < at)
+                text += "; " + std::string(197, 'f') + "\n";
+            text += std::string(at - text.size(), '\n') + line + "\nk = v";
+            ASSERT_EQ(Parse(false, text, 0), Parse(true, text, 0)) << "line at " << at;
+        }
 }
 
 } // namespace
