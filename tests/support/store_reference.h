@@ -5,8 +5,8 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace storetest {
@@ -23,9 +23,14 @@ constexpr unsigned RefHash(std::string_view name)
         sum += Fold(c);
     return (((sum & 0xFFFFu) * 40503u) >> 8) & 0xFFu;
 }
+constexpr std::array<char, 300> kFullBytes = [] {
+    std::array<char, 300> bytes{};
+    bytes.fill('\xFF');
+    return bytes;
+}();
 static_assert(RefHash("") == 0 && RefHash("a") == 242 && RefHash("ABC") == 179 && RefHash("ba") == 131
               && RefHash("Key") == 84 && RefHash("\xFF") == 152 && RefHash("Section") == 216
-              && RefHash("Ac") == 34 && RefHash(std::string(300, '\xFF')) == 11);
+              && RefHash("Ac") == 34 && RefHash({kFullBytes.data(), kFullBytes.size()}) == 11);
 
 // Names equal as the store compares them.
 constexpr bool SameName(std::string_view a, std::string_view b)
