@@ -7,11 +7,14 @@
 // seed keeps every run the same.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <qv-utility.h>
+
+#include "ini_reference.h"
 
 extern "C" {
 #include "check.h"
@@ -19,25 +22,6 @@ extern "C" {
 }
 
 namespace {
-
-struct Report {
-    bool inSection;
-    std::string section, key, value;
-    bool header, hasValue;
-    bool operator==(const Report &) const = default;
-};
-
-Report MakeReport(const char *section, const char *key, const char *value)
-{
-    return {section != nullptr, section ? section : "", key ? key : "", value ? value : "",
-            key == nullptr, value != nullptr};
-}
-
-int32_t Collect(const char *section, const char *key, const char *value, void *context)
-{
-    static_cast<std::vector<Report> *>(context)->push_back(MakeReport(section, key, value));
-    return QV_OK;
-}
 
 // Lines built around the dialect's limits from the characters it treats
 // specially, UTF-8 characters of every length among them so that cuts fall
@@ -105,36 +89,11 @@ private:
     std::mt19937 random_;
 };
 
+// What the parser reported for one line, as the line reader attributes it.
 struct LineFacts {
-    std::string content;
-    bool reported = false;
-    Report report{};
+    std::string content, key, value;
+    bool entry = false, hasValue = false;
 };
-
-// What the parser reported for each line, as the line reader attributes it.
-std::vector<LineFacts> ReadEveryLine(std::string &text, size_t length, std::vector<Report> &reports,
-                                     int32_t &result)
-{
-    std::vector<LineFacts> lines(1);
-    LineReader reader;
-    LineReading line;
-    StartReading(&reader, text.data(), length);
-    result = QV_OK;
-    while (result == QV_OK && ReadLine(&reader, &line)) {
-        EXPECT_EQ(line.number, lines.size());
-        EXPECT_LE(line.reports, 1);
-        LineFacts facts;
-        facts.content.assign(line.content, line.length);
-        result = line.result;
-        if (line.reports == 1) {
-            facts.reported = true;
-            facts.report = MakeReport(line.section, line.key, line.value);
-            reports.push_back(facts.report);
-        }
-        lines.push_back(facts);
-    }
-    return lines;
-}
 
 // True when the parser's value is not all of the value written in content:
 // text other than blanks follows it before a carriage return.
@@ -153,10 +112,11 @@ size_t KeyLength(const std::string &content)
     return last == std::string::npos ? 0 : last + 1;
 }
 
+using Findings = std::vector<std::pair<unsigned long, Kind>>;
+
 void CollectFinding(const Finding *finding, void *context)
 {
-    static_cast<std::vector<std::pair<unsigned long, Kind>> *>(context)->emplace_back(finding->line,
-                                                                                     finding->kind);
+    static_cast<Findings *>(context)->emplace_back(finding->line, finding->kind);
 }
 
 void CollectWarning(const Finding *finding, void *context)
@@ -176,15 +136,33 @@ TEST(QviniAgreement, EveryReportHasOneLineAndFindingsMatchIt)
         size_t length = strlen(text.c_str());
         SCOPED_TRACE("file " + std::to_string(file) + ":\n" + text.substr(0, length));
 
-        std::vector<Report> whole, byLine;
-        int32_t wholeResult = QvParseIniData(text.c_str(), Collect, &whole);
-        int32_t lineResult;
-        std::vector<LineFacts> lines = ReadEveryLine(text, length, byLine, lineResult);
+        qvref::ReportLog whole, byLine;
+        int32_t wholeResult = QvParseIniData(text.c_str(), qvref::RecordReport, &whole);
+        std::vector<LineFacts> lines(1);
+        LineReader reader;
+        LineReading line;
+        StartReading(&reader, text.data(), length);
+        int32_t lineResult = QV_OK;
+        while (lineResult == QV_OK && ReadLine(&reader, &line)) {
+            EXPECT_EQ(line.number, lines.size());
+            EXPECT_LE(line.reports, 1);
+            lineResult = line.result;
+            LineFacts facts;
+            facts.content.assign(line.content, line.length);
+            if (line.reports == 1) {
+                qvref::RecordReport(line.section, line.key, line.value, &byLine);
+                facts.entry = line.key != nullptr;
+                facts.key = line.key ? line.key : "";
+                facts.value = line.value ? line.value : "";
+                facts.hasValue = line.value != nullptr;
+            }
+            lines.push_back(facts);
+        }
         ASSERT_EQ(wholeResult, lineResult);
-        ASSERT_EQ(whole, byLine);
+        ASSERT_EQ(whole.reports, byLine.reports);
 
         Input input = {"t.ini", text.data(), text.size(), length};
-        std::vector<std::pair<unsigned long, Kind>> findings;
+        Findings findings;
         ASSERT_EQ(CheckText(&input, all, CollectFinding, &findings), 0);
         std::vector<std::vector<Kind>> kindsOf(lines.size() + 1);
         for (auto [number, kind] : findings) {
@@ -192,22 +170,18 @@ TEST(QviniAgreement, EveryReportHasOneLineAndFindingsMatchIt)
             kindsOf[number].push_back(kind);
         }
         for (size_t number = 1; number < lines.size(); ++number) {
-            const LineFacts &line = lines[number];
-            const Report &report = line.report;
-            auto has = [&](Kind kind) {
-                return std::count(kindsOf[number].begin(), kindsOf[number].end(), kind) == 1;
-            };
-            bool entry = line.reported && !report.header, hash = entry && report.key[0] == '#';
-            SCOPED_TRACE("line " + std::to_string(number) + ": " + line.content);
+            const LineFacts &facts = lines[number];
+            auto has = [&](Kind kind) { return std::count(kindsOf[number].begin(), kindsOf[number].end(), kind) == 1; };
+            bool hash = facts.entry && facts.key[0] == '#', plain = facts.entry && !hash;
+            bool longKey = plain && !facts.hasValue && KeyLength(facts.content) > 80;
+            SCOPED_TRACE("line " + std::to_string(number) + ": " + facts.content);
             EXPECT_EQ(has(KIND_HASH_ENTRY), hash);
-            EXPECT_EQ(has(KIND_VALUE_CUT),
-                      entry && !hash && report.hasValue && ValueWasCut(line.content, report.value));
-            bool longKey = entry && !hash && !report.hasValue && KeyLength(line.content) > 80;
+            EXPECT_EQ(has(KIND_VALUE_CUT), plain && facts.hasValue && ValueWasCut(facts.content, facts.value));
             EXPECT_EQ(has(KIND_LONG_KEY), longKey);
-            if (has(KIND_LONG_KEY)) {
-                EXPECT_EQ(report.key, line.content);
+            EXPECT_EQ(has(KIND_EMPTY_VALUE), plain && !facts.hasValue && !longKey);
+            if (longKey) {
+                EXPECT_EQ(facts.key, facts.content);
             }
-            EXPECT_EQ(has(KIND_EMPTY_VALUE), entry && !hash && !report.hasValue && !longKey);
             checkedFindings += kindsOf[number].size();
         }
     }
@@ -220,21 +194,20 @@ TEST(QviniAgreement, EveryReportHasOneLineAndFindingsMatchIt)
 // first header go under "", which no header can name.
 struct StoreView {
     TripletStore *keys = nullptr, *sections = nullptr;
-    std::string section;
-    std::vector<std::pair<unsigned long, Kind>> repeats;
+    unsigned long line = 0; // each generated line makes one report
+    Findings repeats;
 };
 
 int32_t NoteRepeats(const char *section, const char *key, const char *value, void *context)
 {
     auto *view = static_cast<StoreView *>(context);
-    unsigned long line = view->repeats.size() + 1; // each generated line makes one report
-    bool repeated = key == nullptr ? QvGetItem(view->sections, section, "") != nullptr
-                                   : QvGetItem(view->keys, section ? section : "", key) != nullptr;
-    view->repeats.emplace_back(repeated ? line : 0,
-                               key == nullptr ? KIND_DUPLICATE_SECTION : KIND_DUPLICATE_KEY);
-    if (key == nullptr)
-        return QvAddItem(view->sections, section, "", "");
-    return QvAddItem(view->keys, section ? section : "", key, value);
+    TripletStore *store = key == nullptr ? view->sections : view->keys;
+    section = section ? section : "";
+    key = key ? key : "";
+    ++view->line;
+    if (QvGetItem(store, section, key) != nullptr)
+        view->repeats.emplace_back(view->line, store == view->keys ? KIND_DUPLICATE_KEY : KIND_DUPLICATE_SECTION);
+    return QvAddItem(store, section, key, value ? value : "");
 }
 
 TEST(QviniAgreement, RepeatsAreThoseTheStoreFinds)
@@ -260,14 +233,11 @@ TEST(QviniAgreement, RepeatsAreThoseTheStoreFinds)
         ASSERT_EQ(QvParseIniData(text.c_str(), NoteRepeats, &view), QV_OK);
         QvFreeStore(view.keys);
         QvFreeStore(view.sections);
-        std::vector<std::pair<unsigned long, Kind>> expected, found;
-        for (auto repeat : view.repeats)
-            if (repeat.first != 0)
-                expected.push_back(repeat);
         Input input = {"t.ini", text.data(), text.size(), text.size()};
+        Findings found;
         ASSERT_EQ(CheckText(&input, repeats, CollectWarning, &found), 0);
-        EXPECT_EQ(found, expected) << text;
-        EXPECT_GT(expected.size(), 50u);
+        EXPECT_EQ(found, view.repeats) << text;
+        EXPECT_GT(found.size(), 50u);
     }
 }
 

@@ -22,19 +22,7 @@ rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 failures=0 count=0 title=""
 
 # {N*text} runs, spelled out.
-expand() {
-    printf '%s\n' "$1" | awk '{
-        while (match($0, /\{[0-9]+\*[^}]+\}/)) {
-            spec = substr($0, RSTART + 1, RLENGTH - 2)
-            n = spec + 0
-            c = substr(spec, index(spec, "*") + 1)
-            run = ""
-            for (i = 0; i < n; i++) run = run c
-            $0 = substr($0, 1, RSTART - 1) run substr($0, RSTART + RLENGTH)
-        }
-        print
-    }'
-}
+expand() { printf '%s\n' "$1" | perl -pe 's/\{(\d+)\*([^}]+)\}/$2 x $1/ge'; }
 
 # shellcheck disable=SC2119,SC2120 # the case's own words become "$@"
 run_case() {

@@ -54,20 +54,14 @@ struct ReferenceLookup {
     uint32_t size;
 };
 
+// Equal once each byte below 0x80 is passed through tolower().
 bool SameName(const char *a, const char *b)
 {
-    for (;; ++a, ++b) {
-        unsigned char x = static_cast<unsigned char>(*a);
-        unsigned char y = static_cast<unsigned char>(*b);
-        if (x < 0x80)
-            x = static_cast<unsigned char>(std::tolower(x));
-        if (y < 0x80)
-            y = static_cast<unsigned char>(std::tolower(y));
-        if (x != y)
-            return false;
-        if (x == '\0')
+    auto fold = [](char c) { return static_cast<unsigned char>(c) < 0x80 ? std::tolower(c) : c & 0xFF; };
+    for (; fold(*a) == fold(*b); ++a, ++b)
+        if (*a == '\0')
             return true;
-    }
+    return false;
 }
 
 int32_t MatchEntry(const char *section, const char *key, const char *value, void *context)
@@ -85,13 +79,9 @@ int32_t MatchEntry(const char *section, const char *key, const char *value, void
     if (lookup->buffer == nullptr || lookup->size == 0)
         return QV_DONE;
     std::string whole = value != nullptr ? value : "";
-    if (whole.size() < lookup->size) {
-        std::memcpy(lookup->buffer, whole.c_str(), whole.size() + 1);
-        return QV_DONE;
-    }
-    std::memcpy(lookup->buffer, whole.data(), lookup->size - 1);
-    lookup->buffer[lookup->size - 1] = '\0';
-    return QV_TRUNCATED;
+    std::string kept = whole.substr(0, lookup->size - 1);
+    std::memcpy(lookup->buffer, kept.c_str(), kept.size() + 1);
+    return kept.size() < whole.size() ? QV_TRUNCATED : QV_DONE;
 }
 
 void AppendQuoted(std::string &out, const char *text)

@@ -1,7 +1,7 @@
-// names_test.cpp - case-insensitive comparison and lower-casing of names,
-// checked on hand-picked cases and against a plain reference on random bytes
-// in several locales, set by the process or by a thread, changing between
-// calls and differing between threads.
+// names_test.cpp - case-insensitive comparison and lower-casing of names:
+// hand-picked cases, then random names held to a plain reference in
+// locales that the process or a thread sets, changing between calls and
+// differing between threads.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -17,104 +17,43 @@
 
 namespace {
 
+constexpr uint32_t kWhole = UINT32_MAX;
+
 struct CompareCase {
     const char *first;
     const char *second;
+    uint32_t count; // kWhole: QvStrCmpCI, both ways round, as well
     int32_t expected;
 };
 
-// Each case also runs with its arguments swapped, expecting the opposite sign.
 const CompareCase kCompareCases[] = {
-    {nullptr, nullptr, 0},
-    {nullptr, "", -1},
-    {"", "", 0},
-    {"", "a", -1},
-    {"Section", "SECTION", 0},
-    {"abc", "ABD", -1},
-    {"ab", "AbC", -1},
-    {"_", "A", -1},        // letters compare in their lower-case form
-    {"[", "a", -1},
-    {"`", "a", -1},
-    {"{", "Z", 1},
-    {"\xC4", "\xE4", -1},  // high bytes never fold
-    {"A", "\xC1", -1},     // one high byte: the position compares unchanged
-    {"a", "\xC1", -1},
-    {"\x7F", "\x80", -1},  // unsigned, not signed, bytes
-    {"\xFF", "\x01", 1},
-    {"key\xC4name", "KEY\xC4NAME", 0},
-    {"key\xC4", "KEY\xE4", -1},
+    {nullptr, nullptr, kWhole, 0}, {nullptr, "", kWhole, -1}, {"", "", kWhole, 0}, {"", "a", kWhole, -1},
+    {"Section", "SECTION", kWhole, 0}, {"abc", "ABD", kWhole, -1}, {"ab", "AbC", kWhole, -1},
+    {"_", "A", kWhole, -1}, {"[", "a", kWhole, -1}, {"{", "Z", kWhole, 1}, // letters compare lower-cased
+    {"\xC4", "\xE4", kWhole, -1}, // high bytes never fold
+    {"A", "\xC1", kWhole, -1},    // one high byte: the position compares unchanged
+    {"\x7F", "\x80", kWhole, -1}, // unsigned, not signed, bytes
+    {"key\xC4name", "KEY\xC4NAME", kWhole, 0},
+    {"x\0a", "X\0b", kWhole, 0}, // nothing after the terminator is read
+    {"abcd", "ABCE", 3, 0}, {"abcd", "ABCE", 4, -1}, {"ab", "abc", 2, 0}, {"ab", "abc", 3, -1},
+    {"abc", "xyz", 0, 0}, {nullptr, "abc", 0, -1}, {"abc", nullptr, 0, 1}, // nulls before the count
 };
 
-TEST(StrCmpCI, HandPickedCases)
+TEST(Names, HandPickedCases)
 {
     for (const CompareCase &c : kCompareCases) {
         SCOPED_TRACE(testing::Message() << (c.first ? c.first : "(null)") << " vs "
-                                        << (c.second ? c.second : "(null)"));
-        EXPECT_EQ(QvStrCmpCI(c.first, c.second), c.expected);
-        EXPECT_EQ(QvStrCmpCI(c.second, c.first), -c.expected);
-    }
-}
-
-struct CountCase {
-    const char *first;
-    const char *second;
-    uint32_t count;
-    int32_t expected;
-};
-
-const CountCase kCountCases[] = {
-    {"abcd", "ABCE", 3, 0},
-    {"abcd", "ABCE", 4, -1},
-    {"ab", "abc", 2, 0},
-    {"ab", "abc", 3, -1},
-    {"abc", "xyz", 0, 0},
-    {nullptr, "abc", 0, -1},   // nulls are judged before the count
-    {"abc", nullptr, 0, 1},
-    {nullptr, nullptr, 0, 0},
-    {"Equal", "eQUAL", 0xFFFFFFFFu, 0},
-    {"", "", 5, 0},
-    {"a", "B", 1, -1},
-};
-
-TEST(StrCmpCIN, HandPickedCases)
-{
-    for (const CountCase &c : kCountCases) {
-        SCOPED_TRACE(testing::Message() << (c.first ? c.first : "(null)") << " vs "
-                                        << (c.second ? c.second : "(null)") << " count "
-                                        << c.count);
+                                        << (c.second ? c.second : "(null)") << " count " << c.count);
         EXPECT_EQ(QvStrCmpCIN(c.first, c.second, c.count), c.expected);
+        if (c.count == kWhole) {
+            EXPECT_EQ(QvStrCmpCI(c.first, c.second), c.expected);
+            EXPECT_EQ(QvStrCmpCI(c.second, c.first), -c.expected);
+        }
     }
-}
-
-TEST(StrCmpCIN, NeverReadsPastTheTerminator)
-{
-    // Both strings end at the first byte; the bytes after them differ and must
-    // not be looked at, whatever the count.
-    const char first[] = {'x', '\0', 'a'};
-    const char second[] = {'X', '\0', 'b'};
-    EXPECT_EQ(QvStrCmpCIN(first, second, 3), 0);
-    EXPECT_EQ(QvStrCmpCI(first, second), 0);
-}
-
-struct LowerCase {
-    std::string input;
-    std::string expected;
-};
-
-TEST(StringToLC, LowersOnlyBytesBelow0x80)
-{
-    const LowerCase cases[] = {
-        {"MiXeD_Name-42", "mixed_name-42"},
-        {"\xC4\x41", "\xC4\x61"},
-        {"", ""},
-        {"[\\]^_`@", "[\\]^_`@"},
-        {"\xC0\xDE\xFF", "\xC0\xDE\xFF"},
-    };
-    for (const LowerCase &c : cases) {
-        std::string text = c.input;
-        EXPECT_EQ(QvStringToLC(text.data()), QV_OK);
-        EXPECT_EQ(text, c.expected);
-    }
+    std::string text = "MiXeD_Name-42[\\]^_`@\xC4\x41\xFF";
+    EXPECT_EQ(QvStringToLC(text.data()), QV_OK);
+    EXPECT_EQ(text, "mixed_name-42[\\]^_`@\xC4\x61\xFF");
+    EXPECT_EQ(QvStringToLC(text.data() + text.size()), QV_OK);
     EXPECT_EQ(QvStringToLC(nullptr), QV_INVALID_ARG);
 }
 
@@ -186,68 +125,51 @@ const LocaleCase kLocales[] = {{"C", 'i'},
                                {"tr_TR.ISO-8859-9", 0xFD},
                                {"tr_TR.UTF-8", 'I'}};
 
-class Locales : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        for (const LocaleCase &c : kLocales) {
-            locale_t locale = newlocale(LC_ALL_MASK, c.name, static_cast<locale_t>(0));
-            if (locale == static_cast<locale_t>(0))
-                GTEST_SKIP() << c.name << " is not generated (scripts/setup-debian)";
-            freelocale(locale);
-        }
-    }
-    void TearDown() override { setlocale(LC_ALL, "C"); }
-};
-
-// Each locale, set for the whole process or for this thread alone, in a
-// random order, so that the locale changes between calls; a thread's locale
-// object is made and freed each time, so that an answer remembered for an
-// earlier locale would show.
-TEST_F(Locales, FollowsEveryChangeWhetherProcessOrThreadSetsIt)
+// Random names in a random locale, set for the whole process or made for
+// this thread alone and freed after, so that an answer remembered for an
+// earlier locale would show.  Returns the first disagreement, or "".
+std::string CheckInSomeLocale(std::mt19937 &random, bool mayUseProcess)
 {
-    std::mt19937 random(20261207);
-    for (int round = 0; round < 200; ++round) {
-        const LocaleCase &c = kLocales[random() % std::size(kLocales)];
-        bool whole = random() % 2;
-        locale_t locale = whole ? static_cast<locale_t>(0)
-                                : newlocale(LC_ALL_MASK, c.name, static_cast<locale_t>(0));
-        locale_t previous = uselocale(whole ? LC_GLOBAL_LOCALE : locale);
-        if (whole)
-            setlocale(LC_ALL, c.name);
-        ASSERT_EQ(std::tolower('I'), c.lowerI) << c.name;
-        ASSERT_EQ(CheckRandomNames(random, 50), "") << c.name << (whole ? " process" : " thread");
-        uselocale(previous);
-        if (!whole)
-            freelocale(locale);
-    }
+    const LocaleCase &c = kLocales[random() % std::size(kLocales)];
+    bool process = mayUseProcess && random() % 2;
+    locale_t own = process ? locale_t(0) : newlocale(LC_ALL_MASK, c.name, locale_t(0));
+    locale_t previous = uselocale(process ? LC_GLOBAL_LOCALE : own);
+    if (process)
+        setlocale(LC_ALL, c.name);
+    std::string failure = std::tolower('I') != c.lowerI ? "'I' lowers otherwise" : CheckRandomNames(random, 20);
+    uselocale(previous);
+    if (!process)
+        freelocale(own);
+    return failure.empty() ? failure : failure + " in " + c.name + (process ? ", the process's" : "");
 }
 
-// Threads, each switching between two locales of its own while the others
-// compare in theirs.
-TEST_F(Locales, EachThreadFollowsItsOwnLocale)
+// The locale changing between calls, by the process or by this thread; then
+// threads at once, each in locales of its own.
+TEST(Names, FollowTheCallingThreadsLocale)
 {
-    std::vector<std::string> failures(std::size(kLocales));
+    for (const LocaleCase &c : kLocales) {
+        locale_t locale = newlocale(LC_ALL_MASK, c.name, locale_t(0));
+        if (locale == locale_t(0))
+            GTEST_SKIP() << c.name << " is not generated (scripts/setup-debian)";
+        freelocale(locale);
+    }
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 500; ++round)
+        ASSERT_EQ(CheckInSomeLocale(random, true), "");
+    setlocale(LC_ALL, "C");
+
+    std::vector<std::string> failures(4);
     std::vector<std::thread> threads;
-    for (size_t t = 0; t < std::size(kLocales); ++t)
+    for (size_t t = 0; t < failures.size(); ++t)
         threads.emplace_back([t, &failures] {
-            std::mt19937 random(static_cast<unsigned>(t));
-            locale_t mine[] = {
-                newlocale(LC_ALL_MASK, kLocales[t].name, static_cast<locale_t>(0)),
-                newlocale(LC_ALL_MASK, kLocales[(t + 3) % std::size(kLocales)].name,
-                          static_cast<locale_t>(0))};
-            for (int i = 0; i < 400 && failures[t].empty(); ++i) {
-                uselocale(mine[i % 2]);
-                failures[t] = CheckRandomNames(random, 5);
-            }
-            uselocale(LC_GLOBAL_LOCALE);
-            freelocale(mine[0]);
-            freelocale(mine[1]);
+            std::mt19937 own(static_cast<unsigned>(t));
+            for (int round = 0; round < 200 && failures[t].empty(); ++round)
+                failures[t] = CheckInSomeLocale(own, false);
         });
     for (std::thread &thread : threads)
         thread.join();
-    for (size_t t = 0; t < failures.size(); ++t)
-        EXPECT_EQ(failures[t], "") << kLocales[t].name;
+    for (const std::string &failure : failures)
+        EXPECT_EQ(failure, "");
 }
 
 } // namespace

@@ -1,7 +1,9 @@
-// strings_test.cpp - duplicated and formatted strings: the exact blocks they
-// obtain, how they grow and trim, and what every failure leaves behind.
+// strings_test.cpp - the allocator hooks, and strings in fresh memory: the
+// exact blocks they obtain, how they grow and trim, and what a failure of
+// each allocation in turn leaves behind.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -10,148 +12,103 @@
 
 #include "counting_allocator.h"
 
-// The formats come from tables; each is checked against its argument by hand.
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-#pragma GCC diagnostic ignored "-Wformat-security"
-
 namespace {
 
 using Sizes = std::vector<size_t>;
 
-class StringsTest : public testing::Test {
-protected:
-    void TearDown() override { EXPECT_EQ(counting.LiveBlocks(), 0u) << "leaked"; }
-    qvtest::CountingAllocator counting;
-};
+// Its C locale cannot encode U+0100, so vsnprintf answers -1.
+const wint_t kUnencodable = 0x100;
 
-TEST_F(StringsTest, DupStringAllocatesExactlyTheStringAndItsTerminator)
+int freesSeen;
+void RecordingFree(void *block)
 {
-    const std::string texts[] = {"", "abc", std::string(300, 'x'), "caf\xC3\xA9"};
-    for (const std::string &text : texts) {
-        char *copy = QvDupString(text.c_str());
-        ASSERT_NE(copy, nullptr);
-        EXPECT_EQ(counting.BlockSize(copy), text.size() + 1);
-        EXPECT_EQ(std::string(copy), text);
-        QvuFree(copy);
-    }
-    EXPECT_EQ(counting.Counts().mallocs, std::size(texts));
-    EXPECT_EQ(counting.Counts().reallocs, 0u);
+    ++freesSeen;
+    free(block);
 }
 
-TEST_F(StringsTest, DupStringOfNullOrWithoutMemoryIsNull)
+TEST(Frame, InitializeAndHooks)
 {
-    EXPECT_EQ(QvDupString(nullptr), nullptr);
-    EXPECT_EQ(counting.Counts().mallocs, 0u);
-    counting.FailAt(1);
-    EXPECT_EQ(QvDupString("abc"), nullptr);
+    int word = 0;
+    EXPECT_EQ(QvUtilityInitialize(nullptr), QV_OK);
+    EXPECT_EQ(QvUtilityInitialize(&word), 2);
+    EXPECT_EQ(QvuMalloc, &malloc);
+    EXPECT_EQ(QvuRealloc, &realloc);
+    // A null argument leaves its hook; a hook assigned directly is read at
+    // the library's next release.
+    EXPECT_EQ(QvSetUtilAllocators(nullptr, nullptr, nullptr), QV_OK);
+    EXPECT_EQ(QvuFree, &free);
+    QvuFree = RecordingFree;
+    EXPECT_EQ(QvAllocateAndFormatString(0, "%lc", kUnencodable), nullptr);
+    EXPECT_EQ(freesSeen, 1);
+    QvSetUtilAllocators(nullptr, nullptr, free);
+    EXPECT_EQ(QvuMalloc, &malloc);
+    EXPECT_EQ(QvuFree, &free);
 }
 
-struct FormatCase {
+// How a string is made: the call, the string it gives (null: none), and the
+// sizes it asks for, QvuMalloc's first and then QvuRealloc's (growths, then
+// a trim when the block shrinks); the last is the block handed out.
+struct StringCase {
     const char *name;
-    int32_t hint;
-    const char *format;
-    const char *argument; // the one value every format of the table reads
-    std::string output;
-    Sizes mallocs;
-    Sizes reallocs;
-    size_t block;
+    char *(*call)();
+    const char *output;
+    Sizes sizes;
 };
 
-const std::string kHundred(100, 'h');
+#define CALL(expression) []() -> char * { return expression; }
 
-// The cases that share a shape: one value in, and the exact sequence of
-// blocks asked for on the way out.
-const FormatCase kFormatCases[] = {
-    {"estimate without conversions", 0, "hello", "", "hello", {6}, {}, 6},
-    {"estimate adds 8 per percent", 0, "x=%s", "5", "x=5", {13}, {}, 13},
-    {"escaped percent adds 16", 0, "a%%b", "", "a%b", {21}, {}, 21},
-    {"estimate too small grows once", 0, "%s", kHundred.c_str(), kHundred, {11}, {101}, 101},
-    {"roomy hint is trimmed", 200, "%s", "abc", "abc", {200}, {4}, 4},
-    {"64 spare bytes are kept", 67, "%s", "abc", "abc", {67}, {}, 67},
-    {"65 spare bytes are trimmed", 68, "%s", "abc", "abc", {68}, {4}, 4},
-    {"terminator alone does not fit", 3, "%s", "abc", "abc", {3}, {4}, 4},
-    {"growth from one byte", 1, "%s", kHundred.c_str(), kHundred, {1}, {101}, 101},
-    {"second pass reads the values again", 2, "%s-%s", "ab", "ab-ab", {2}, {6}, 6},
+const char *const kHundred = "hhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhh"
+                             "hhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhh";
+const char *const kSeventy = "zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz";
+
+const StringCase kStringCases[] = {
+    {"duplicate", CALL(QvDupString(kHundred)), kHundred, {101}},
+    {"duplicate the empty string", CALL(QvDupString("")), "", {1}},
+    {"duplicate null", CALL(QvDupString(nullptr)), nullptr, {}},
+    {"negative hint", CALL(QvAllocateAndFormatString(-1, "abc")), nullptr, {}},
+    {"no format", CALL(QvAllocateAndFormatString(0, nullptr)), nullptr, {}},
+    {"estimate without conversions", CALL(QvAllocateAndFormatString(0, "hello")), "hello", {6}},
+    {"estimate adds 8 per percent", CALL(QvAllocateAndFormatString(0, "x=%d", 5)), "x=5", {13}},
+    {"escaped percent adds 16", CALL(QvAllocateAndFormatString(0, "a%%b")), "a%b", {21}},
+    {"empty output", CALL(QvAllocateAndFormatString(0, "%s", "")), "", {11}},
+    {"estimate too small", CALL(QvAllocateAndFormatString(0, "%s", kHundred)), kHundred, {11, 101}},
+    {"roomy hint is trimmed", CALL(QvAllocateAndFormatString(200, "abc")), "abc", {200, 4}},
+    {"64 spare bytes are kept", CALL(QvAllocateAndFormatString(67, "abc")), "abc", {67}},
+    {"65 spare bytes are trimmed", CALL(QvAllocateAndFormatString(68, "abc")), "abc", {68, 4}},
+    {"no room for the terminator", CALL(QvAllocateAndFormatString(3, "abc")), "abc", {3, 4}},
+    {"second pass reads the values again", CALL(QvAllocateAndFormatString(2, "%s-%d", "ab", 7)),
+     "ab-7", {2, 5}},
+    // 73 characters, a string of 2: the trim measures the string.
+    {"own NUL, trimmed", CALL(QvAllocateAndFormatString(1, "ab%c%s", 0, kSeventy)), "ab", {1, 74, 3}},
+    {"formatter fails", CALL(QvAllocateAndFormatString(0, "%lc", kUnencodable)), nullptr, {12}},
 };
 
-TEST(Strings, FormatAllocatesGrowsAndTrimsExactly)
+// Each case succeeds, then fails at each of its allocations in turn: a
+// failed trim still delivers the string in its untrimmed block, any other
+// failure gives null; nothing is left allocated.
+TEST(Strings, EachAllocationAndEachFailureOfIt)
 {
-    for (const FormatCase &c : kFormatCases) {
-        SCOPED_TRACE(c.name);
-        qvtest::CountingAllocator fresh; // its own size records for this case
-        char *text = QvAllocateAndFormatString(c.hint, c.format, c.argument, c.argument);
-        ASSERT_NE(text, nullptr);
-        EXPECT_EQ(std::string(text), c.output);
-        EXPECT_EQ(fresh.MallocSizes(), c.mallocs);
-        EXPECT_EQ(fresh.ReallocSizes(), c.reallocs);
-        EXPECT_EQ(fresh.BlockSize(text), c.block);
-        EXPECT_EQ(fresh.Counts().frees, 0u);
-        QvuFree(text);
-        EXPECT_EQ(fresh.LiveBlocks(), 0u);
-    }
-}
-
-TEST_F(StringsTest, OutputWithItsOwnNulIsTrimmedToThePartBeforeIt)
-{
-    // Formatted length 73, string length 2: the grown 74-byte block wastes
-    // more than 64 bytes by string length, so the trim keeps "ab".
-    char *text = QvAllocateAndFormatString(1, "ab%c%s", 0, std::string(70, 'z').c_str());
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "ab");
-    EXPECT_EQ(counting.ReallocSizes(), (Sizes{74, 3}));
-    EXPECT_EQ(counting.BlockSize(text), 3u);
-    QvuFree(text);
-
-    // Estimated 16 bytes hold "ab\0def" untrimmed: 16 exceeds 2 by only 14.
-    text = QvAllocateAndFormatString(0, "ab%cdef", 0);
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "ab");
-    EXPECT_EQ(counting.BlockSize(text), 16u);
-    EXPECT_EQ(std::string(text, 6), std::string("ab\0def", 6));
-    QvuFree(text);
-}
-
-TEST_F(StringsTest, RefusedArgumentsAllocateNothing)
-{
-    EXPECT_EQ(QvAllocateAndFormatString(-1, "abc"), nullptr);
-    EXPECT_EQ(QvAllocateAndFormatString(INT32_MIN, "abc"), nullptr);
-    EXPECT_EQ(QvAllocateAndFormatString(0, nullptr), nullptr);
-    EXPECT_EQ(QvAllocateAndFormatString(10, nullptr), nullptr);
-    EXPECT_EQ(counting.Allocations(), 0u);
-}
-
-TEST_F(StringsTest, FormatterFailureReleasesTheBlock)
-{
-    // The C locale cannot encode U+0100, so vsnprintf answers -1.
-    ASSERT_EQ(snprintf(nullptr, 0, "%lc", static_cast<wint_t>(0x100)), -1);
-    EXPECT_EQ(QvAllocateAndFormatString(0, "%lc", static_cast<wint_t>(0x100)), nullptr);
-    EXPECT_EQ(counting.Counts().mallocs, 1u);
-    EXPECT_EQ(counting.Counts().frees, 1u);
-}
-
-// Output that needs a growth (1 -> 74 bytes) and a trim (74 -> 3), failed at
-// each allocation in turn: the first two failures lose the string, a failed
-// trim still delivers it in the untrimmed block.
-TEST_F(StringsTest, FailingEachAllocationInTurn)
-{
-    const std::string tail(70, 'z');
-    struct {
-        size_t failAt;
-        bool delivered;
-        size_t block;
-    } const cases[] = {{1, false, 0}, {2, false, 0}, {3, true, 74}, {4, true, 3}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << "failing allocation " << c.failAt);
-        counting.FailAt(c.failAt);
-        char *text = QvAllocateAndFormatString(1, "ab%c%s", 0, tail.c_str());
-        EXPECT_EQ(counting.Allocations(), c.failAt == 4 ? 3u : c.failAt);
-        EXPECT_EQ(text != nullptr, c.delivered);
-        if (text != nullptr) {
-            EXPECT_STREQ(text, "ab");
-            EXPECT_EQ(counting.BlockSize(text), c.block);
-            QvuFree(text);
+    for (const StringCase &c : kStringCases) {
+        size_t steps = c.sizes.size();
+        bool trims = steps > 1 && c.sizes[steps - 1] < c.sizes[steps - 2];
+        for (size_t failAt = 0; failAt <= steps; ++failAt) {
+            SCOPED_TRACE(testing::Message() << c.name << ", failing allocation " << failAt);
+            qvtest::CountingAllocator counting;
+            counting.FailAt(failAt);
+            char *text = c.call();
+            bool delivered = c.output != nullptr && (failAt == 0 || (trims && failAt == steps));
+            ASSERT_EQ(text != nullptr, delivered);
+            if (delivered) {
+                EXPECT_STREQ(text, c.output);
+                EXPECT_EQ(counting.BlockSize(text), c.sizes[steps - (failAt == 0 ? 1 : 2)]);
+                QvuFree(text);
+            }
+            if (failAt == 0) {
+                EXPECT_EQ(counting.MallocSizes(), Sizes(c.sizes.begin(), c.sizes.begin() + (steps > 0)));
+                EXPECT_EQ(counting.ReallocSizes(), Sizes(c.sizes.begin() + (steps > 0), c.sizes.end()));
+            }
+            EXPECT_EQ(counting.LiveBlocks(), 0u);
         }
-        EXPECT_EQ(counting.LiveBlocks(), 0u);
     }
 }
 
