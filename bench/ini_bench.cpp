@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ini_bench.cpp - QvParseIniData against inih's ini_parse_string on the same
 // texts, with a pass that only finds every line end (the floor any line
 // parser pays), and QvGetIniValue against a lookup through inih and through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // mutex_bench.cpp - the OS layer's mutex, uncontended, against a glibc
 // mutex pair: the acquire and release alone, and the whole protocol a store
 // runs (identity, acquire, identity, release).

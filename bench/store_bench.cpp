@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // store_bench.cpp - the keyed item store against what a caller would
 // otherwise use: std::unordered_map under a std::mutex and, on x86_64,
 // GLib's GHashTable under a GMutex.  The peers key an item by one

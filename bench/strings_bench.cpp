@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // strings_bench.cpp - names, allocated strings and buffers against the C
 // library (strcasecmp, strncasecmp, strdup, asprintf) and GLib's GString.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Options shared by every target of the project, kept on an interface target
 # rather than in global flags.  qv_build_options carries warnings, the
 # language rules and the sanitizers; targets link it privately.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Debian packages, one for each install component (cmake/QvPackage.cmake),
 # made by CPack from a build tree of either architecture:
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Run by CPack once the Debian packages are built (CPACK_POST_BUILD_SCRIPTS).
 # Adds the Multi-Arch field, which CPack of CMake 3.25 cannot write, so that
 # the i386 and amd64 packages install side by side; and drops the maintainer

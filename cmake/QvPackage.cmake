@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Install rules: what `cmake --install` puts into a prefix, by component, and
 # so what each Debian package holds (cmake/QvDebian.cmake).  LIBDIR is the
 # multiarch directory (lib/i386-linux-gnu, lib/x86_64-linux-gnu), so the two

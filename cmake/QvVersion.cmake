@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The version is kept in one place, the public header, where hosts test it
 # with the preprocessor; the project, the packages and the manual pages read
 # it from there.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Toolchain file for the shipped target: 32-bit x86 with the host's gcc or
 # clang and Debian's multilib/multiarch libraries.
 set(CMAKE_SYSTEM_NAME Linux)

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Lays out Doxygen's manual pages as Debian ships them: each page compressed
 # with gzip -9n (no name or time stamp, so the bytes are the same for every
 # build), and each link page, which Doxygen writes as a ".so" request, turned

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* ini_defaults.c - a C host that loads its INI defaults into a store once
  * and shares the store between threads.
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // own_allocator.cpp - a C++ host that puts the library's memory into its own
 // heap and formats a report into a growable buffer.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ini_fuzz.cpp - libFuzzer harness for the INI parser and lookup: on any
 // input, QvParseIniData must report exactly what the sscanf reference
 // reports and return the same result, also when a callback stops it part

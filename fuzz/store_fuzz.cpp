@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // store_fuzz.cpp - libFuzzer harness for the keyed item store.  The input is
 // decoded into operations: every item operation, clears, a store freed and
 // made anew, calls with a missing argument, and whole and filtered walks

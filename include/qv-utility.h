@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /**
  * \defgroup qv-utility libqv-utility_t.so.2: names, strings, buffers, INI data and a keyed item store
  *

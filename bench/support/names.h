@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // names.h - names respelt in another letter case, as the name and store
 // benchmarks ask for them: the library must find them all the same.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ratio_main.cpp - main() for the benchmark programs.  Runs the registered
 // benchmarks as usual, then prints, for every benchmark named
 // "<case>:qv<rest>", the ratio of its time to each "<case>:<peer><rest>",

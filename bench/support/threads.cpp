@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // threads.cpp - see threads.h.
 #include "threads.h"
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // threads.h - for benchmarks of locks: the C library's mutex and the OS
 // layer's skip their atomic instructions while the process has one thread,
 // so lock costs are measured again once a second thread exists.

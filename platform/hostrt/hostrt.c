@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * hostrt.c - a stand-in for the product's host runtime: a registry of the
  * load descriptors that libraries hand over, checked on arrival, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * qv-os.c - a stand-in for the product's OS layer, libqv-os_t.so: just the
  * mutex and thread-identity calls that the utility library's store uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // copy_relocations.cpp - finds copy relocations of the library's data in the
 // main program's dynamic relocation table.
 //

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // copy_relocations.h - finding the main program's copies of the library's
 // exported data.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // registration.cpp - the load descriptor, and the load-time and unload-time
 // entries that hand it to the host runtime.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // store_items.cpp - adding, replacing, reading and removing single items.
 //
 // Each operation tests some arguments before it locks and the rest after,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // store_iteration.cpp - walking a store: buckets in increasing order, newest
 // first within a bucket, or one section's bucket alone.
 //

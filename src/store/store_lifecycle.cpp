@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // store_lifecycle.cpp - creating, emptying and destroying a store.
 #include "store/store_lock.h"
 #include "store/store_table.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // store_lock.h - the one lock protocol of the store: the thread identity,
 // acquire; the work; the identity again, release.  Held for a scope, so
 // every path out of a locked operation releases exactly once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // store_table.cpp - the store's hash, lookup, insertion and removal, and the
 // release of everything a store holds.
 #include "store/store_table.h"

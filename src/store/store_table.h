@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // store_table.h - the store's records and the four operations every store
 // function rests on, shared by the store's files and nothing else.
 //

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // allocator.h - how the library obtains and releases memory: always through
 // the hook words, read afresh at every call, never through malloc directly.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // buffers.cpp - growable text buffers held in the caller's three variables
 // (block, capacity, used length).
 //

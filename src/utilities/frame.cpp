@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // frame.cpp - the library's frame: the allocator hook words, their
 // installation, the initialisation entry point, and the library's own
 // identification string.

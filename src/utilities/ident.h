@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // ident.h - the identification strings the library carries, in the "@(#)"
 // form the what(1) tool looks for: one per module (its name, revision and
 // build date) and one for the library as a whole (its name and version).

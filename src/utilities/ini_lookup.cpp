@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ini_lookup.cpp - QvGetIniValue: the value of one entry of INI text, found
 // by section and key in a single call.
 //

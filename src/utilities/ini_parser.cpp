@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ini_parser.cpp - QvParseIniData: reports every section header and entry of
 // INI text in memory to a callback, in text order.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ini_parser_sse2.cpp - the INI parser compiled again with SSE2, for i386
 // builds, which target any i686: QvParseIniData hands a text to this copy
 // where the processor has SSE2 (see ini_parser.cpp).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // names.cpp - case-insensitive comparison and lower-casing of names.
 //
 // A byte below 0x80 folds through the locale's tolower(); a byte of 0x80 or

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // names.h - the names' case-folding rule, for the store's hash, which must
 // fold exactly as the comparisons do.
 #pragma once

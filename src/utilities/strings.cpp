@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // strings.cpp - strings in fresh memory: duplicates and formatted output.
 #include <stdio.h>
 #include <string.h>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # check_abi.sh - the shape of the built libqv-utility_t.so.2, as a host's
 # loader sees it: soname, binding flags, init/fini entries, dependencies,
 # the exported names, and the what(1) identification strings: one per

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # check_reproducible.sh - builds the library a second time from the same
 # source, in another directory and with the same SOURCE_DATE_EPOCH, and
 # compares the installed object of both builds byte for byte: no date, time

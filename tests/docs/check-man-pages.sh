@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # check-man-pages.sh - every exported name has a manual page, its own or a
 # link to its family's, and every page reads cleanly: no error from mandoc's
 # lint and no warning from groff (what lintian asks of a package's pages).

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # check-packages.sh - what the Debian packages of one architecture hold,
 # unpacked into scratch roots:
 #   - the library has no RPATH or RUNPATH, and every ELF object is hardened

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qvini_agreement_test.cpp - qvini's line reader and checker against the
 // library reading the same generated files whole: every report the parser
 // makes is attributed to exactly one line, with the section it has in the

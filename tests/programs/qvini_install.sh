@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # qvini as installed: the program runs from bin/ with the library found
 # beside it, the manual page passes mandoc's and groff's checks without a
 # warning, and the bash completion completes.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs the qvini cases of a table file, each as a user would run it.
 #
 #   qvini_test.sh QVINI CASES WORK_DIR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * assign_hooks.c - a host that installs its allocator by assigning the hook
  * words, the way host code does without reading the library's notes.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # check_entry_points.sh - the library's DT_INIT and DT_FINI are its
 # registration functions.  The loader runs DT_INIT before the object's
 # .init_array and DT_FINI after its .fini_array, so this is what puts the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // descriptor_test.cpp - what the library hands the host runtime, seen from a
 // host that supplies recording entry points and loads the library itself.
 //

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * host_check.h - the one check the small host programs of these tests need:
  * report a failed condition with its line and count it, so main can answer

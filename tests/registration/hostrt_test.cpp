@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // hostrt_test.cpp - the stand-in runtime's checks of the descriptors it is
 // handed, on which the host programs of these tests rely to see a bad
 // descriptor: one it refuses leaves no trace, nothing found through it and

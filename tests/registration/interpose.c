@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * interpose.c - a host that defines functions and hook words of its own
  * under the library's exported names.

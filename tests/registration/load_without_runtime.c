@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * load_without_runtime.c - a process that lacks the host runtime's entry
  * points and dlopens the library anyway.  Built bare, and with only

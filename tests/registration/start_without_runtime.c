@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * start_without_runtime.c - a program linked against the library but not
  * against any host runtime.  The loader must stop it before main with a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // store_cases_test.cpp - what the random model cannot reach: missing
 // arguments and which of them take the lock, a store that cannot be
 // allocated, and callbacks that change the store they walk.

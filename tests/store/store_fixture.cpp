@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // store_fixture.cpp - the store tests' fixture, and the OS layer as they see
 // it: this program defines the mutex calls itself, and the library binds to
 // these definitions (the executable comes first in symbol lookup).  They

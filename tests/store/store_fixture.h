@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // store_fixture.h - what the store tests share besides the name rules of
 // store_reference.h: a walk that records what its callback
 // saw, and a fresh store per test under a counting allocator and a traced OS

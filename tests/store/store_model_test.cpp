@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // store_model_test.cpp - long random sequences of item operations on a small
 // pool of colliding names, each checked against a plain list of items: every
 // result and buffer, one hold of the lock per call, the whole walk, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // store_threads_test.cpp - one store shared by several threads, with the OS
 // layer's real mutex.  Threads add, replace, read, copy, remove, store and
 // retrieve pointers and clear, on a few contended items, and every value

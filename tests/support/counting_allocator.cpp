@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // counting_allocator.cpp - see counting_allocator.h.
 #include "counting_allocator.h"
 

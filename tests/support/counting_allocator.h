@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // counting_allocator.h - an allocator for tests, installed through the
 // library's hooks: it counts calls, records every live block with its size,
 // poisons fresh blocks so that nothing can rely on their content, and can

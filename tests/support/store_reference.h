@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // store_reference.h - the store's name rules written out plainly, for the
 // store tests and the store fuzzer to predict a store by: the bucket a
 // section falls in, and when two names are one name.  Free of GoogleTest, so

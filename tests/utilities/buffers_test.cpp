@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // buffers_test.cpp - growable text buffers: growth sizes, where terminators
 // land, the state a failure of each growth in turn leaves behind, and the
 // largest block a buffer asks for.

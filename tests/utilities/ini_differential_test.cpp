@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ini_differential_test.cpp - the library's direct line scanner against the
 // reference that really calls sscanf: generated lines and texts, built
 // around the 80/256/260 limits and from the characters the scans treat

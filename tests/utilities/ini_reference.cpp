@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ini_reference.cpp - the reference INI parser: the walk written as plainly
 // as possible, and each line classified by the two sscanf scans themselves,
 // with the trimming and the entry-without-value rule around them.  Slow and

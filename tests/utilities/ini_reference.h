@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // ini_reference.h - a reference INI parser and lookup for the tests and the
 // fuzzer: each line is classified by real sscanf calls with the two formats
 // that define the dialect, so the library's direct scanner can be held to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ini_test.cpp - QvParseIniData and QvGetIniValue on the dialect's corner
 // cases: what each kind of line reports, the line-length limit, how a
 // callback's result ends the walk, which entry a lookup finds and what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // names_test.cpp - case-insensitive comparison and lower-casing of names:
 // hand-picked cases, then random names held to a plain reference in
 // locales that the process or a thread sets, changing between calls and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // strings_test.cpp - the allocator hooks, and strings in fresh memory: the
 // exact blocks they obtain, how they grow and trim, and what a failure of
 // each allocation in turn leaves behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * check.c - the checker.  Each line's reading comes from the library (the
  * line reader hands every line to QvParseIniData alone); this file only

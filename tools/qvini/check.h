@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * check.h - where the library reads a file differently than a person
  * would: each finding names its line and column, says what the library

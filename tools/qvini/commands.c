@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * commands.c - get, list, dump and check.  The answers are the library's:
  * QvGetIniValue for get, QvParseIniData's reports for list, a store for

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * commands.h - qvini's commands, once the arguments are understood.  Each
  * answers an exit status and has written its messages.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * escape.c - writing names and values so that every byte shows.  Text in
  * INI files is mostly UTF-8, so valid sequences are written as they stand;

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * escape.h - names and values written so that every byte shows: as qvini
  * quotes them for people, and as JSON strings for programs.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * exit_status.h - qvini's exit statuses, one list for every command.  The
  * manual page tables them; a new one goes at the end so scripts that test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * input.c - reads a file whole into one block.  The build asks for 64-bit
  * file offsets, so a 32-bit tool opens files of 2 GiB and more; but no

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * input.h - a whole INI file in memory, the way the library takes text: one
  * block ended by a NUL.

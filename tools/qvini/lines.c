@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * lines.c - the line reader: each physical line goes through the library's
  * parser alone, and its report is kept beside the raw text it came from.

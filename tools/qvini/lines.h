@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * lines.h - INI text read line by line, each physical line handed to the
  * library's parser on its own.

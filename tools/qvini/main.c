@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * qvini - looks into INI files with libqv-utility_t, the way a host sees
  * them: the same parser, the same lookup, the same store; and shows where

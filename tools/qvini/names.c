@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * names.c - sets of names: one of sections, and one of keys for each
  * section.  Equal names must hash alike, so the hash is taken over the

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * names.h - the sections and keys a file has named so far, to find what it
  * names twice.  Names compare as the library's lookup and store compare

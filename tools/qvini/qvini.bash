@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # bash completion for qvini: commands, options, the kinds of finding for -W
 # (read from qvini's own help, so the list has one home), files, and the
 # sections and keys of the file named before them.

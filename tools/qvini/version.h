@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * version.h - the library version --version prints: that of the header
  * the tool was built with.  The tool's own version, QVINI_VERSION, comes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * warnings.c - kinds of finding by name.  The default set holds only what
  * the library reads differently than a person would; the two kinds off by

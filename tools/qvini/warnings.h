@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * warnings.h - the names of the checker's kinds of finding, which are on
  * by default, and the -W options that change that.

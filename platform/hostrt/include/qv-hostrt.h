@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * qv-hostrt.h - the host runtime's side of library registration: the two
  * entry points a library calls when it is loaded and unloaded, the load

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * qv-os.h - the part of the product's OS layer (libqv-os_t.so) that the
  * utility library's store relies on: a mutex that a store embeds by value and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* consumer.c - a C99 host built against the installed library: it formats,
  * compares and looks up through the public header alone. */
 #include <stdio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // consumer.cpp - a C++ host built against the installed library: the header
 // compiles as C++, and a store and a buffer work through it.
 #include <cstdio>
