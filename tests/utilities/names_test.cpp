@@ -12,7 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include <dlfcn.h>
 #include <locale.h>
+#include <strings.h>
 
 #include <qv-utility.h>
 
@@ -171,6 +173,67 @@ TEST(Names, FollowTheCallingThreadsLocale)
         thread.join();
     for (const std::string &failure : failures)
         EXPECT_EQ(failure, "");
+}
+
+// The C library's comparison in the C locale is the shortcut for a thread
+// whose table folds as ASCII and lasts as long as the process.  Defined
+// here, the library's calls of it come through this program first.
+thread_local int shortcuts;
+
+template <typename Function> Function *Next(Function *, const char *name)
+{
+    return reinterpret_cast<Function *>(dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" int strcasecmp_l(const char *a, const char *b, locale_t locale) noexcept
+{
+    static auto next = Next(strcasecmp_l, "strcasecmp_l");
+    ++shortcuts;
+    return next(a, b, locale);
+}
+
+extern "C" int strncasecmp_l(const char *a, const char *b, size_t n, locale_t locale) noexcept
+{
+    static auto next = Next(strncasecmp_l, "strncasecmp_l");
+    ++shortcuts;
+    return next(a, b, n, locale);
+}
+
+namespace {
+
+// In this order: the process's locale changing from C to UTF-8 (a table
+// seen before must not hide a new one) and to Turkish; then a thread's own
+// locale objects, whose tables but the built-in C one may be freed and
+// their addresses reused, so they are never remembered as folding as ASCII.
+struct ShortcutCase {
+    const char *locale;
+    bool process;
+    bool shortcut;
+};
+const ShortcutCase kShortcutCases[] = {{"C", true, true},
+                                       {"en_US.UTF-8", true, true},
+                                       {"tr_TR.ISO-8859-9", true, false},
+                                       {"C", false, true},
+                                       {"en_US.UTF-8", false, false}};
+
+TEST(Names, ShortcutOnlyWhereTheTableFoldsAsAsciiAndLasts)
+{
+    for (const ShortcutCase &c : kShortcutCases) {
+        SCOPED_TRACE(testing::Message() << c.locale << (c.process ? ", the process's" : ", the thread's"));
+        locale_t own = c.process ? locale_t(0) : newlocale(LC_ALL_MASK, c.locale, locale_t(0));
+        ASSERT_TRUE(c.process ? setlocale(LC_ALL, c.locale) != nullptr : own != locale_t(0));
+        locale_t previous = uselocale(c.process ? LC_GLOBAL_LOCALE : own);
+        shortcuts = 0;
+        EXPECT_EQ(QvStrCmpCI("Name", "nAME"), 0);
+        EXPECT_EQ(QvStrCmpCIN("Name", "nAMX", 3), 0);
+        EXPECT_EQ(shortcuts, c.shortcut ? 2 : 0);
+        uselocale(previous);
+        if (!c.process)
+            freelocale(own);
+    }
+    setlocale(LC_ALL, "C");
 }
 
 } // namespace
