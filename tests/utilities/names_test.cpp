@@ -18,6 +18,23 @@
 
 #include <qv-utility.h>
 
+// The C library's comparison in the C locale is the shortcut for a thread
+// whose table folds as ASCII and lasts as long as the process.  Defined
+// here, the library's calls of it come through this program first.
+static thread_local int shortcuts;
+
+extern "C" int strcasecmp_l(const char *a, const char *b, locale_t locale) noexcept
+{
+    static auto next = reinterpret_cast<decltype(&strcasecmp_l)>(dlsym(RTLD_NEXT, "strcasecmp_l"));
+    return ++shortcuts, next(a, b, locale);
+}
+
+extern "C" int strncasecmp_l(const char *a, const char *b, size_t n, locale_t locale) noexcept
+{
+    static auto next = reinterpret_cast<decltype(&strncasecmp_l)>(dlsym(RTLD_NEXT, "strncasecmp_l"));
+    return ++shortcuts, next(a, b, n, locale);
+}
+
 namespace {
 
 constexpr uint32_t kWhole = UINT32_MAX;
@@ -174,34 +191,6 @@ TEST(Names, FollowTheCallingThreadsLocale)
     for (const std::string &failure : failures)
         EXPECT_EQ(failure, "");
 }
-
-// The C library's comparison in the C locale is the shortcut for a thread
-// whose table folds as ASCII and lasts as long as the process.  Defined
-// here, the library's calls of it come through this program first.
-thread_local int shortcuts;
-
-template <typename Function> Function *Next(Function *, const char *name)
-{
-    return reinterpret_cast<Function *>(dlsym(RTLD_NEXT, name));
-}
-
-} // namespace
-
-extern "C" int strcasecmp_l(const char *a, const char *b, locale_t locale) noexcept
-{
-    static auto next = Next(strcasecmp_l, "strcasecmp_l");
-    ++shortcuts;
-    return next(a, b, locale);
-}
-
-extern "C" int strncasecmp_l(const char *a, const char *b, size_t n, locale_t locale) noexcept
-{
-    static auto next = Next(strncasecmp_l, "strncasecmp_l");
-    ++shortcuts;
-    return next(a, b, n, locale);
-}
-
-namespace {
 
 // In this order: the process's locale changing from C to UTF-8 (a table
 // seen before must not hide a new one) and to Turkish; then a thread's own
