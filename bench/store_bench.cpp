@@ -25,7 +25,6 @@
 #include <memory>
 #include <mutex>
 #include <numeric>
-#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -300,10 +299,10 @@ template <typename Store>
 void Add(benchmark::State &state, const Workload &w)
 {
     for (auto _ : state) {
-        std::optional<Store> store(std::in_place);
+        Store store;
         auto start = std::chrono::steady_clock::now();
         for (const Names &n : w.adds)
-            store->Add(n);
+            store.Add(n);
         state.SetIterationTime(Since(start));
     }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(w.adds.size()));
@@ -315,13 +314,13 @@ template <typename Store>
 void Remove(benchmark::State &state, const Workload &w)
 {
     for (auto _ : state) {
-        std::optional<Store> store(std::in_place);
+        Store store;
         for (const Names &n : w.adds)
-            store->Add(n);
+            store.Add(n);
         size_t removed = 0;
         auto start = std::chrono::steady_clock::now();
         for (const Names &n : w.asks)
-            removed += store->Remove(n);
+            removed += store.Remove(n);
         state.SetIterationTime(Since(start));
         if (removed != w.asks.size())
             state.SkipWithError("an item was not removed");

@@ -97,6 +97,9 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # The symbols file: every exported name, from the export list, with the
 # version that first had it.
 file(READ ${PROJECT_SOURCE_DIR}/src/libqv-utility_t.map qv_map)
+# Read at configure time: a new export or changelog entry configures again.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/src/libqv-utility_t.map ${PROJECT_SOURCE_DIR}/cmake/debian/changelog)
 string(REGEX MATCH "global:[^}]*local:" qv_map "${qv_map}")
 string(REGEX MATCHALL "Qvu?[A-Za-z]+" qv_exports "${qv_map}")
 list(SORT qv_exports)

@@ -4,6 +4,9 @@
 # it from there.
 file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../include/qv-utility.h qv_version_lines
   REGEX "^#define QV_UTILITY_VERSION_(MAJOR|MINOR|PATCH) ")
+# Read at configure time, so a new version configures again.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${CMAKE_CURRENT_LIST_DIR}/../include/qv-utility.h)
 foreach(part MAJOR MINOR PATCH)
   string(REGEX MATCH "QV_UTILITY_VERSION_${part} +([0-9]+)" qv_match "${qv_version_lines}")
   if(NOT qv_match)

@@ -9,8 +9,10 @@
 // per line is most of a parse's cost, so ClassifyLine gives the same answers
 // by looking at the line directly; the tests hold it to real sscanf calls.
 //
-// A line is read twice: the C library's memchr finds its end, then each
-// field is copied while its end is sought, 16 bytes at a time with SSE2.
+// A line is read three times, each pass fast: strnlen learns ahead of it how
+// far the text reaches (a block at a time, so nothing past the terminator is
+// touched), the C library's memchr finds its end, then each field is copied
+// while its end is sought, 16 bytes at a time with SSE2.
 // x86_64 always has SSE2; i386 builds target any i686, so this file is
 // compiled a second time with SSE2 (ini_parser_sse2.cpp) and QvParseIniData
 // hands the text to that copy where the processor has it.  Without SSE2 the

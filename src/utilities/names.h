@@ -8,7 +8,8 @@
 namespace qv {
 
 // The calling thread's lower-case table as tolower() reads it, or null when
-// that table folds the bytes below 0x80 exactly as ASCII does.
+// that table folds the bytes below 0x80 exactly as ASCII does and lasts as
+// long as the process (names.cpp says which tables do).
 const int32_t *LocaleLowerTable();
 
 // A byte folded by the names' rule, given LocaleLowerTable(): below 0x80

@@ -59,16 +59,6 @@ static void Say(Checker *checker, Kind kind, const char *at)
          (size_t)(at - checker->line->start) + 1);
 }
 
-static void Quote(FILE *stream, const char *s, size_t length)
-{
-    PutEscaped(stream, s, length, '"', '"');
-}
-
-static void QuoteSection(FILE *stream, const char *section)
-{
-    PutEscaped(stream, section, strlen(section), '[', ']');
-}
-
 /* A whole message without names in it. */
 __attribute__((format(printf, 4, 5))) static void Plain(Checker *checker, Kind kind,
                                                         const char *at, const char *format,
@@ -105,20 +95,20 @@ static void Repeated(Checker *checker, const char *section, const char *key)
         return;
     if (key == NULL) {
         fputs("section ", stream);
-        QuoteSection(stream, section);
+        PutSectionName(stream, section);
         fprintf(stream, " is opened again (first at line %lu", first->line);
         if (strcmp(first->name, section) != 0) {
             fputs(" as ", stream);
-            QuoteSection(stream, first->name);
+            PutSectionName(stream, first->name);
             fputs(", names compare without regard to ASCII case", stream);
         }
         fputs("): the entries under both headers form one section", stream);
     } else {
         fputs("key ", stream);
-        Quote(stream, key, strlen(key));
+        PutQuoted(stream, key, strlen(key));
         if (section != NULL) {
             fputs(" in section ", stream);
-            QuoteSection(stream, section);
+            PutSectionName(stream, section);
         }
         fprintf(stream,
                 " is set again (first at line %lu): a lookup finds the first value, a store "
@@ -195,9 +185,9 @@ static void WithoutValue(Checker *checker)
         FILE *stream = Open(checker, KIND_EMPTY_VALUE);
         if (stream != NULL) {
             fputs("nothing after '=': the library reads the key ", stream);
-            Quote(stream, line->key, strlen(line->key));
+            PutQuoted(stream, line->key, strlen(line->key));
             fputs(" with no value, which a lookup of ", stream);
-            Quote(stream, s, keyLength);
+            PutQuoted(stream, s, keyLength);
             fputs(" does not find", stream);
             Say(checker, KIND_EMPTY_VALUE, equals);
         }
@@ -232,7 +222,7 @@ static void WithValue(Checker *checker)
             continue;
         FILE *stream = Open(checker, KIND_INLINE_COMMENT);
         if (stream != NULL) {
-            Quote(stream, value + i, strlen(value + i));
+            PutQuoted(stream, value + i, strlen(value + i));
             fputs(" is part of the value: no comment can follow a value", stream);
             Say(checker, KIND_INLINE_COMMENT, span.start + i);
         }
@@ -256,9 +246,9 @@ static void Entry(Checker *checker)
         fputs("'#' starts no comment: the library reads ", stream);
         if (line->value != NULL) {
             fputs("the entry ", stream);
-            Quote(stream, line->key, strlen(line->key));
+            PutQuoted(stream, line->key, strlen(line->key));
             fputs(" = ", stream);
-            Quote(stream, line->value, strlen(line->value));
+            PutQuoted(stream, line->value, strlen(line->value));
         } else {
             fputs("an entry without a value, keyed by the whole line", stream);
         }

@@ -108,7 +108,7 @@ static void PutString(const char *s, Format format)
     else if (format == FORMAT_JSON)
         PutJson(stdout, s, strlen(s));
     else
-        PutEscaped(stdout, s, strlen(s), '"', '"');
+        PutQuoted(stdout, s, strlen(s));
 }
 
 typedef struct Listing {
@@ -135,7 +135,7 @@ static int32_t ListReport(const char *section, const char *key, const char *valu
         }
         fputs("}\n", stdout);
     } else if (key == NULL) {
-        PutEscaped(stdout, section, strlen(section), '[', ']');
+        PutSectionName(stdout, section);
         putchar('\n');
     } else {
         PutString(key, FORMAT_TEXT);
@@ -176,7 +176,7 @@ static int32_t PrintItem(const char *section, const char *key, void *value, void
         PutString(value, FORMAT_JSON);
         fputs("}\n", stdout);
     } else {
-        PutEscaped(stdout, section, strlen(section), '[', ']');
+        PutSectionName(stdout, section);
         putchar(' ');
         PutString(key, FORMAT_TEXT);
         fputs(" = ", stdout);

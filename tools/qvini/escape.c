@@ -6,6 +6,8 @@
  */
 #include "escape.h"
 
+#include <string.h>
+
 /* The length of the valid UTF-8 character at s (1 to 4), or 0: a stray
  * continuation byte, a cut or overlong sequence, a surrogate, or a code
  * point above U+10FFFF. */
@@ -44,7 +46,8 @@ static int IsControl(const unsigned char *s, size_t length)
     return length == 1 ? s[0] < 0x20 || s[0] == 0x7F : length == 2 && s[0] == 0xC2 && s[1] < 0xA0;
 }
 
-void PutEscaped(FILE *out, const char *s, size_t length, char open, char close)
+/* s[0, length) between open and close, escaped as escape.h says. */
+static void PutEscaped(FILE *out, const char *s, size_t length, char open, char close)
 {
     const unsigned char *p = (const unsigned char *)s, *end = p + length, *plain = p;
     putc(open, out);
@@ -75,6 +78,16 @@ void PutEscaped(FILE *out, const char *s, size_t length, char open, char close)
     }
     fwrite(plain, 1, (size_t)(p - plain), out);
     putc(close, out);
+}
+
+void PutQuoted(FILE *out, const char *s, size_t length)
+{
+    PutEscaped(out, s, length, '"', '"');
+}
+
+void PutSectionName(FILE *out, const char *name)
+{
+    PutEscaped(out, name, strlen(name), '[', ']');
 }
 
 void PutJson(FILE *out, const char *s, size_t length)

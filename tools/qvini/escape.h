@@ -9,11 +9,13 @@
 #include <stddef.h>
 #include <stdio.h>
 
-/* Writes s[0, length) between delimiters: valid UTF-8 as it stands; \\ and
- * the closing delimiter, \t, \r, \n and other control characters, and
- * bytes that are not valid UTF-8 escaped ("\x0b", "\xc3").  The delimiter
- * pairs are "" and [] (a header's name). */
-void PutEscaped(FILE *out, const char *s, size_t length, char open, char close);
+/* Writes s[0, length) between double quotes: valid UTF-8 as it stands; \\
+ * and the quote, \t, \r, \n and other control characters, and bytes that
+ * are not valid UTF-8 escaped ("\x0b", "\xc3"). */
+void PutQuoted(FILE *out, const char *s, size_t length);
+
+/* Writes a header's name between [ and ], escaped in the same way. */
+void PutSectionName(FILE *out, const char *name);
 
 /* Writes s[0, length) as a JSON string; bytes that are not valid UTF-8
  * become U+FFFD. */

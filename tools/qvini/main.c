@@ -14,9 +14,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <qv-utility.h>
+
 #include "commands.h"
 #include "exit_status.h"
-#include "version.h"
 
 enum { DEFAULT_SIZE = 81, MAX_SIZE = 1 << 20 };
 
@@ -188,7 +189,7 @@ int main(int argc, char **argv)
         return Usage("no command given");
     const char *command = argv[1];
     if (strcmp(command, "--version") == 0) {
-        printf("qvini %s, built with libqv-utility_t %s\n", QVINI_VERSION, QVINI_LIBRARY_VERSION);
+        printf("qvini %s, built with libqv-utility_t %s\n", QVINI_VERSION, QV_UTILITY_VERSION_STRING);
         return 0;
     }
     Arguments arguments = {command, NULL, 0, DEFAULT_SIZE, FORMAT_TEXT, {{0}, {0}, 0}, 0};
