@@ -1,6 +1,8 @@
 # SPDX-License-Identifier: MIT
-# Install rules: what `cmake --install` puts into a prefix, by component, and
-# so what each Debian package holds (cmake/QvDebian.cmake).  LIBDIR is the
+# The install rules that belong to no one target (each target's own rule and
+# install properties are in its folder), and the map of what `cmake
+# --install` puts into a prefix, by component, and so what each Debian
+# package holds (cmake/QvDebian.cmake).  LIBDIR is the
 # multiarch directory (lib/i386-linux-gnu, lib/x86_64-linux-gnu), so the two
 # architectures install side by side; everything outside it is the same
 # file for both.
@@ -24,40 +26,12 @@
 # give a host program that search path; qvini has it built in.
 include(CMakePackageConfigHelpers)
 
-set(QV_PLATFORM_DIR qv-platform)
 set(QV_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/QvUtility)
 
-set_target_properties(qv-utility_t PROPERTIES EXPORT_NAME utility)
-set_target_properties(qv-os_t PROPERTIES EXPORT_NAME os)
-set_target_properties(qv_host_runtime PROPERTIES EXPORT_NAME host-runtime)
-
-install(TARGETS qv-utility_t EXPORT QvUtilityTargets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT library
-    NAMELINK_COMPONENT development)
 install(FILES ${PROJECT_SOURCE_DIR}/include/qv-utility.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/i386.cmake
   DESTINATION ${CMAKE_INSTALL_DATADIR}/qv-utility COMPONENT development)
-
-foreach(standin qv-os_t qv_host_runtime)
-  target_include_directories(${standin} PUBLIC
-    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/${QV_PLATFORM_DIR}>)
-endforeach()
-target_link_options(qv_host_runtime INTERFACE
-  $<INSTALL_INTERFACE:-Wl,--disable-new-dtags>)
-install(TARGETS qv-os_t qv_host_runtime EXPORT QvUtilityPlatformTargets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/${QV_PLATFORM_DIR} COMPONENT platform)
-install(FILES
-    ${PROJECT_SOURCE_DIR}/platform/os/include/qv-os.h
-    ${PROJECT_SOURCE_DIR}/platform/hostrt/include/qv-hostrt.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${QV_PLATFORM_DIR} COMPONENT platform)
-
-# qvini runs on the stand-ins; from bin/ it finds them and the library by
-# paths relative to itself, wherever the tree is installed.
-file(RELATIVE_PATH qv_bin_to_lib /${CMAKE_INSTALL_BINDIR} /${CMAKE_INSTALL_LIBDIR})
-set_target_properties(qvini PROPERTIES
-  INSTALL_RPATH "$ORIGIN/${qv_bin_to_lib}:$ORIGIN/${qv_bin_to_lib}/${QV_PLATFORM_DIR}")
-target_link_options(qvini PRIVATE -Wl,--disable-new-dtags)
 
 install(EXPORT QvUtilityTargets NAMESPACE QvUtility::
   DESTINATION ${QV_CMAKE_DIR} COMPONENT development)

@@ -205,6 +205,25 @@ QV_API int32_t QvFormatAndAppendToBuffer(char **buffer, uint32_t *capacity,
  */
 
 /**
+ * \name The dialect's limits
+ * Counted in bytes.  A line is counted from its first character that is not
+ * whitespace to its line feed (a carriage return before it counts).
+ * \{
+ */
+#define QV_INI_MAX_LINE    260 /**< longest line; a longer one ends the parse with QV_BAD_DATA */
+#define QV_INI_MAX_SECTION 256 /**< longest section name; a longer one is cut */
+#define QV_INI_MAX_FIELD    80 /**< longest key or value; a longer value is cut, and a
+                                    longer key makes the line an entry without a value */
+/** \} */
+
+/** The parser's whitespace: space, \\t, \\n, \\v, \\f and \\r, as isspace() in
+ * the POSIX locale whatever locale the host has set; no byte from 0x80 up. */
+static inline int QvIniIsSpace(int c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+/**
  * Called for each section header (key and value null) and each entry (value
  * null for an entry without one) in text order.  section is null for entries
  * above the first header.  The strings live only until the callback returns

@@ -21,22 +21,18 @@
 #include <unistd.h>
 
 /* helgrind and drd know pthread's locks but not this one: to them the lock
- * word is a racy variable and everything it guards a race.  Where valgrind's
- * headers are installed, the mutex tells them what it is: its word is the
- * synchronisation itself, not data, and a release happens before the next
- * acquire.  Outside valgrind each request is a dozen instructions that do
- * nothing; without the headers, or with NVALGRIND, none at all.  (drd obeys
- * helgrind's requests too.) */
-#if defined(__has_include)
-#if __has_include(<valgrind/helgrind.h>)
+ * word is a racy variable and everything it guards a race.  In a build for
+ * them (QV_OS_VALGRIND_REQUESTS) the mutex tells them what it is: its word
+ * is the synchronisation itself, not data, and a release happens before the
+ * next acquire.  Outside valgrind each request is a dozen instructions that
+ * do nothing.  (drd obeys helgrind's requests too.) */
+#if defined(QV_OS_VALGRIND_REQUESTS)
 #include <valgrind/helgrind.h>
 #define TOOLS_SEE_LOCK_WORD(mutex) \
     ANNOTATE_BENIGN_RACE_SIZED(&(mutex)->state, sizeof (mutex)->state, "lock word")
 #define TOOLS_SEE_ACQUIRE(mutex) ANNOTATE_HAPPENS_AFTER(mutex)
 #define TOOLS_SEE_RELEASE(mutex) ANNOTATE_HAPPENS_BEFORE(mutex)
-#endif
-#endif
-#ifndef TOOLS_SEE_LOCK_WORD
+#else
 #define TOOLS_SEE_LOCK_WORD(mutex) ((void)0)
 #define TOOLS_SEE_ACQUIRE(mutex) ((void)0)
 #define TOOLS_SEE_RELEASE(mutex) ((void)0)
