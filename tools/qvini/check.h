@@ -7,9 +7,8 @@
 #ifndef QVINI_CHECK_H
 #define QVINI_CHECK_H
 
-#include <stddef.h>
-
-#include "input.h"
+#include <stdint.h>
+#include <stdio.h>
 
 typedef enum Kind {
     KIND_LONG_LINE,
@@ -25,7 +24,9 @@ typedef enum Kind {
     KIND_UNCLOSED_SECTION,
     KIND_TEXT_AFTER_SECTION,
     KIND_CARRIAGE_RETURN,
+    KIND_BYTE_ORDER_MARK,
     KIND_IGNORED_LINE,
+    KIND_NOT_INI,
     KIND_ENTRY_BEFORE_SECTION,
     KIND_HASH_COMMENT,
     KIND_COUNT
@@ -35,8 +36,8 @@ typedef enum Severity { SEVERITY_OFF, SEVERITY_NOTE, SEVERITY_WARNING, SEVERITY_
 
 typedef struct Finding {
     const char *file;
-    unsigned long line;
-    size_t column;      /* in bytes, 1 for a line's first */
+    uintmax_t line;
+    uintmax_t column;   /* in bytes, 1 for a line's first */
     Severity severity;  /* a note adds to the finding before it */
     Kind kind;
     const char *message;
@@ -44,9 +45,12 @@ typedef struct Finding {
 
 typedef void (*FindingSink)(const Finding *finding, void *context);
 
-/* Hands every finding of input to sink, those of the kinds whose severity
- * is not SEVERITY_OFF.  0, or EXIT_NO_MEMORY. */
-int CheckText(const Input *input, const Severity severity[KIND_COUNT], FindingSink sink,
-              void *context);
+/* Hands every finding of the text in file to sink, those of the kinds whose
+ * severity is not SEVERITY_OFF, and reads no further than the first error.
+ * A file that is plainly not INI gets one KIND_NOT_INI finding in place of
+ * those about its lines, unless that kind is off.  0, or after a message
+ * EXIT_IO or EXIT_NO_MEMORY. */
+int CheckFile(FILE *file, const char *name, const Severity severity[KIND_COUNT],
+              FindingSink sink, void *context);
 
 #endif

@@ -6,37 +6,38 @@
  */
 #include "commands.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <qv-utility.h>
 
-#include "escape.h"
 #include "exit_status.h"
 #include "lines.h"
+#include "text.h"
 
 static int NoMemory(void)
 {
-    fputs("qvini: out of memory\n", stderr);
-    return EXIT_NO_MEMORY;
+    return Fail(EXIT_NO_MEMORY, "out of memory");
 }
 
-/* Called when the parser answers QV_BAD_DATA: names the line it stopped at. */
-static int Overlong(const Input *input)
+static void ToStderr(const Finding *finding, void *context)
 {
-    LineReader reader;
-    LineReading line;
-    StartReading(&reader, input->text, input->length);
-    while (ReadLine(&reader, &line))
-        if (line.result != QV_OK) {
-            fprintf(stderr,
-                    "qvini: %s:%lu: line of %zu characters after its indentation; the "
-                    "library stops at a line over %d\n",
-                    input->name, line.number, line.length, MAX_LINE);
-            break;
-        }
-    return EXIT_BAD_DATA;
+    (void)context;
+    Fail(0, "%s:%ju:%ju: %s", finding->file, finding->line, finding->column, finding->message);
+}
+
+int Refuse(const Input *input)
+{
+    static const Severity errors[KIND_COUNT] = {[KIND_LONG_LINE] = SEVERITY_ERROR,
+                                                [KIND_NUL_BYTE] = SEVERITY_ERROR};
+    FILE *file = fmemopen(input->text, input->size, "r");
+    if (file == NULL)
+        return NoMemory();
+    int status = CheckFile(file, input->name, errors, ToStderr, NULL);
+    fclose(file);
+    return status != 0 ? status : EXIT_BAD_DATA;
 }
 
 /* The lookup's answer is QvGetIniValue's; this only finds the line of the
@@ -45,25 +46,28 @@ static int Overlong(const Input *input)
 static int ParserCut(const Input *input, const char *section, const char *key)
 {
     LineReader reader;
-    LineReading line;
-    StartReading(&reader, input->text, input->length);
+    Line line;
+    FILE *file = fmemopen(input->text, input->size, "r");
+    int status = 0;
+    if (file == NULL)
+        return NoMemory();
+    StartReading(&reader, file);
     while (ReadLine(&reader, &line)) {
         if (line.key == NULL || QvStrCmpCI(line.section, section) != 0
             || QvStrCmpCI(line.key, key) != 0)
             continue;
         ValueSpan span = FindValue(&line);
-        if (line.value == NULL || span.length <= MAX_FIELD)
-            return 0;
-        fprintf(stderr,
-                "qvini: %s:%lu: the value has %zu characters; the parser keeps its first "
-                "%d%s\n",
-                input->name, line.number, span.length, MAX_FIELD,
-                SplitsCharacter(span.start, span.length, MAX_FIELD)
-                    ? ", and the cut splits a UTF-8 character"
-                    : "");
-        return EXIT_PARSER_CUT;
+        if (line.value != NULL && span.length > QV_INI_MAX_FIELD)
+            status = Fail(EXIT_PARSER_CUT,
+                          "%s:%ju: the value has %zu characters; the parser keeps its first %d%s",
+                          input->name, line.number, span.length, QV_INI_MAX_FIELD,
+                          SplitsCharacter(span.start, span.length, QV_INI_MAX_FIELD)
+                              ? ", and the cut splits a UTF-8 character"
+                              : "");
+        break;
     }
-    return 0;
+    fclose(file);
+    return status;
 }
 
 int Get(const Input *input, const char *section, const char *key, uint32_t size)
@@ -79,21 +83,17 @@ int Get(const Input *input, const char *section, const char *key, uint32_t size)
             puts(value);
             status = ParserCut(input, wanted, key);
         }
-        if (result == QV_TRUNCATED) {
-            fprintf(stderr, "qvini: %s: value of %s cut to %lu bytes by --size\n", input->name,
-                    key, (unsigned long)size - 1);
-            status = EXIT_TRUNCATED;
-        }
+        if (result == QV_TRUNCATED)
+            status = Fail(EXIT_TRUNCATED, "%s: value of %s cut to %lu bytes by --size",
+                          input->name, key, (unsigned long)size - 1);
     } else if (result == QV_NOT_FOUND) {
-        if (wanted == NULL)
-            fprintf(stderr, "qvini: %s: no entry %s above the first section header\n",
-                    input->name, key);
-        else
-            fprintf(stderr, "qvini: %s: no entry %s in section [%s]\n", input->name, key,
-                    section);
-        status = EXIT_FINDINGS;
+        status = wanted == NULL
+                     ? Fail(EXIT_FINDINGS, "%s: no entry %s above the first section header",
+                            input->name, key)
+                     : Fail(EXIT_FINDINGS, "%s: no entry %s in section [%s]", input->name, key,
+                            section);
     } else {
-        status = Overlong(input);
+        status = Refuse(input);
     }
     free(value);
     return status;
@@ -101,59 +101,50 @@ int Get(const Input *input, const char *section, const char *key, uint32_t size)
 
 /* ---- list and dump ------------------------------------------------------- */
 
-static void PutString(const char *s, Format format)
-{
-    if (s == NULL)
-        fputs("null", stdout);
-    else if (format == FORMAT_JSON)
-        PutJson(stdout, s, strlen(s));
-    else
-        PutQuoted(stdout, s, strlen(s));
-}
-
 typedef struct Listing {
     const char *section; /* null: everything; "": above the first header */
     Format format;
+    Text out;
 } Listing;
 
 static int32_t ListReport(const char *section, const char *key, const char *value,
                           void *context)
 {
-    const Listing *listing = context;
+    Listing *listing = context;
+    Text *out = &listing->out;
     if (listing->section != NULL
         && QvStrCmpCI(section, listing->section[0] != '\0' ? listing->section : NULL) != 0)
         return QV_OK;
     if (listing->format == FORMAT_JSON) {
-        fputs(key == NULL ? "{\"type\":\"header\",\"section\":" : "{\"type\":\"entry\",\"section\":",
-              stdout);
-        PutString(section, FORMAT_JSON);
+        AddFormat(out, "{\"type\":\"%s\",\"section\":", key == NULL ? "header" : "entry");
+        AddJson(out, section);
         if (key != NULL) {
-            fputs(",\"key\":", stdout);
-            PutString(key, FORMAT_JSON);
-            fputs(",\"value\":", stdout);
-            PutString(value, FORMAT_JSON);
+            AddFormat(out, ",\"key\":");
+            AddJson(out, key);
+            AddFormat(out, ",\"value\":");
+            AddJson(out, value);
         }
-        fputs("}\n", stdout);
+        AddFormat(out, "}\n");
     } else if (key == NULL) {
-        PutSectionName(stdout, section);
-        putchar('\n');
+        AddSection(out, section);
+        AddFormat(out, "\n");
     } else {
-        PutString(key, FORMAT_TEXT);
+        AddQuoted(out, key, strlen(key));
         if (value != NULL) {
-            fputs(" = ", stdout);
-            PutString(value, FORMAT_TEXT);
-        } else {
-            fputs(" (no value)", stdout);
+            AddFormat(out, " = ");
+            AddQuoted(out, value, strlen(value));
         }
-        putchar('\n');
+        AddFormat(out, value != NULL ? "\n" : " (no value)\n");
     }
-    return QV_OK;
+    return Put(out) == 0 ? QV_OK : QV_NO_MEMORY;
 }
 
 int List(const Input *input, const char *section, Format format)
 {
-    Listing listing = {section, format};
-    return QvParseIniData(input->text, ListReport, &listing) == QV_OK ? 0 : Overlong(input);
+    Listing listing = {section, format, {0}};
+    int32_t result = QvParseIniData(input->text, ListReport, &listing);
+    FreeText(&listing.out);
+    return result == QV_OK ? 0 : result == QV_NO_MEMORY ? NoMemory() : Refuse(input);
 }
 
 static int32_t StoreReport(const char *section, const char *key, const char *value,
@@ -166,47 +157,46 @@ static int32_t StoreReport(const char *section, const char *key, const char *val
 
 static int32_t PrintItem(const char *section, const char *key, void *value, void *context)
 {
-    const Format *format = context;
-    if (*format == FORMAT_JSON) {
-        fputs("{\"section\":", stdout);
-        PutString(section, FORMAT_JSON);
-        fputs(",\"key\":", stdout);
-        PutString(key, FORMAT_JSON);
-        fputs(",\"value\":", stdout);
-        PutString(value, FORMAT_JSON);
-        fputs("}\n", stdout);
+    Listing *listing = context;
+    Text *out = &listing->out;
+    if (listing->format == FORMAT_JSON) {
+        AddFormat(out, "{\"section\":");
+        AddJson(out, section);
+        AddFormat(out, ",\"key\":");
+        AddJson(out, key);
+        AddFormat(out, ",\"value\":");
+        AddJson(out, value);
+        AddFormat(out, "}\n");
     } else {
-        PutSectionName(stdout, section);
-        putchar(' ');
-        PutString(key, FORMAT_TEXT);
-        fputs(" = ", stdout);
-        PutString(value, FORMAT_TEXT);
-        putchar('\n');
+        AddSection(out, section);
+        AddFormat(out, " ");
+        AddQuoted(out, key, strlen(key));
+        AddFormat(out, " = ");
+        AddQuoted(out, value, strlen(value));
+        AddFormat(out, "\n");
     }
-    return 0;
+    return Put(out) == 0 ? QV_OK : QV_NO_MEMORY;
 }
 
 int Dump(const Input *input, Format format)
 {
     TripletStore *store = NULL;
+    Listing listing = {NULL, format, {0}};
     if (QvAllocStore(&store) != QV_OK)
         return NoMemory();
     int32_t result = QvParseIniData(input->text, StoreReport, store);
-    int status = 0;
     if (result == QV_OK)
-        QvStoreIterate(store, NULL, PrintItem, &format, NULL);
-    else if (result == QV_NO_MEMORY)
-        status = NoMemory();
-    else
-        status = Overlong(input);
+        result = QvStoreIterate(store, NULL, PrintItem, &listing, NULL);
     QvFreeStore(store);
-    return status;
+    FreeText(&listing.out);
+    return result == QV_OK ? 0 : result == QV_NO_MEMORY ? NoMemory() : Refuse(input);
 }
 
 /* ---- check --------------------------------------------------------------- */
 
 typedef struct Tally {
     Format format;
+    Text out;
     unsigned long count[SEVERITY_ERROR + 1];
 } Tally;
 
@@ -214,19 +204,22 @@ static void PrintFinding(const Finding *finding, void *context)
 {
     static const char *const severities[] = {"off", "note", "warning", "error"};
     Tally *tally = context;
+    Text *out = &tally->out;
     ++tally->count[finding->severity];
     if (tally->format == FORMAT_TEXT) {
-        printf("%s:%lu:%zu: %s: %s [-W%s]\n", finding->file, finding->line, finding->column,
-               severities[finding->severity], finding->message, KindName(finding->kind));
-        return;
+        AddFormat(out, "%s:%ju:%ju: %s: %s [-W%s]\n", finding->file, finding->line,
+                  finding->column, severities[finding->severity], finding->message,
+                  KindName(finding->kind));
+    } else {
+        AddFormat(out, "{\"file\":");
+        AddJson(out, finding->file);
+        AddFormat(out, ",\"line\":%ju,\"column\":%ju,\"severity\":\"%s\",\"name\":\"%s\",\"message\":",
+                  finding->line, finding->column, severities[finding->severity],
+                  KindName(finding->kind));
+        AddJson(out, finding->message);
+        AddFormat(out, "}\n");
     }
-    fputs("{\"file\":", stdout);
-    PutString(finding->file, FORMAT_JSON);
-    printf(",\"line\":%lu,\"column\":%zu,\"severity\":\"%s\",\"name\":\"%s\",\"message\":",
-           finding->line, finding->column, severities[finding->severity],
-           KindName(finding->kind));
-    PutString(finding->message, FORMAT_JSON);
-    fputs("}\n", stdout);
+    Put(out);
 }
 
 static const char *Plural(unsigned long count)
@@ -238,28 +231,27 @@ int Check(char *const *files, int count, const Rules *rules, Format format)
 {
     Severity severity[KIND_COUNT];
     Severities(rules, severity);
-    Tally tally = {format, {0}};
+    Tally tally = {format, {0}, {0}};
     int status = 0, checked = 0;
     for (int i = 0; i < count; ++i) {
-        Input input;
-        int result = ReadInput(files[i], &input);
-        if (result == 0) {
-            result = CheckText(&input, severity, PrintFinding, &tally);
-            if (result == EXIT_NO_MEMORY)
-                fprintf(stderr,
-                        "qvini: %s: out of memory; -Wno-duplicate-key -Wno-duplicate-section "
-                        "check with less\n",
-                        input.name);
-            FreeInput(&input);
+        int fromStdin = strcmp(files[i], "-") == 0;
+        FILE *file = fromStdin ? stdin : fopen(files[i], "r");
+        int result = file == NULL ? Fail(EXIT_IO, "%s: %s", files[i], strerror(errno)) : 0;
+        if (file != NULL) {
+            result = CheckFile(file, fromStdin ? "<stdin>" : files[i], severity, PrintFinding,
+                               &tally);
             ++checked;
+            if (!fromStdin)
+                fclose(file);
         }
         if (result > status)
             status = result;
     }
+    FreeText(&tally.out);
     unsigned long errors = tally.count[SEVERITY_ERROR], warnings = tally.count[SEVERITY_WARNING];
     if (status == 0)
         status = errors != 0 ? EXIT_BAD_DATA : warnings != 0 ? EXIT_FINDINGS : 0;
-    fprintf(stderr, "qvini: checked %d file%s: %lu error%s, %lu warning%s\n", checked,
-            Plural((unsigned long)checked), errors, Plural(errors), warnings, Plural(warnings));
+    Fail(0, "checked %d file%s: %lu error%s, %lu warning%s", checked,
+         Plural((unsigned long)checked), errors, Plural(errors), warnings, Plural(warnings));
     return status;
 }

@@ -19,4 +19,8 @@ int List(const Input *input, const char *section, Format format); /* section may
 int Dump(const Input *input, Format format);
 int Check(char *const *files, int count, const Rules *rules, Format format);
 
+/* Says where the library stops reading input: at a line over the limit or
+ * at a NUL byte.  EXIT_BAD_DATA. */
+int Refuse(const Input *input);
+
 #endif

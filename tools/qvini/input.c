@@ -1,120 +1,100 @@
 // SPDX-License-Identifier: MIT
 /*
  * input.c - reads a file whole into one block.  The build asks for 64-bit
- * file offsets, so a 32-bit tool opens files of 2 GiB and more; but no
- * object of a 32-bit process may span more than PTRDIFF_MAX bytes (glibc's
- * malloc refuses larger blocks), so such a file is refused with its size
- * and that reason, as is any file for which memory runs out.
+ * file offsets, so a 32-bit tool opens files of 2 GiB and more, and reads
+ * as much as one block of its memory can hold.
+ *
+ * A stream's size shows only at its end, and a block grown by realloc needs
+ * the old block and the new one at once, which in a 32-bit process fails
+ * well before 2 GiB.  So every file is read into the largest block the
+ * process can map, no larger than the machine's memory: its pages cost
+ * nothing until the text fills them, and what is left over is given back.
  */
 #include "input.h"
 
 #include <errno.h>
 #include <fcntl.h>
-#include <stddef.h>
 #include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "exit_status.h"
+#include "text.h"
 
-enum { FIRST_BLOCK = 1 << 16 };
-
-static int ReadError(const char *name)
+static char *Reserve(size_t *size)
 {
-    fprintf(stderr, "qvini: %s: %s\n", name, strerror(errno));
-    return EXIT_IO;
+    size_t page = (size_t)sysconf(_SC_PAGESIZE);
+    uintmax_t memory = (uintmax_t)sysconf(_SC_PHYS_PAGES) * page;
+    size_t wanted = (memory < PTRDIFF_MAX ? (size_t)memory : PTRDIFF_MAX) & ~(page - 1);
+    for (; wanted >= page; wanted = wanted / 8 * 7 & ~(page - 1)) {
+        void *block = mmap(NULL, wanted, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (block != MAP_FAILED) {
+            *size = wanted;
+            return block;
+        }
+    }
+    return NULL;
 }
 
-/* Makes input's block hold wanted bytes and a NUL, or says why it cannot and how
- * large the input is: exactly a regular file's size, or at least what a
- * pipe has sent so far. */
-static int Allocate(uintmax_t wanted, int regular, Input *input)
+static int TooLarge(const Input *input, const char *atLeast, uintmax_t size)
 {
-    const char *atLeast = regular ? "" : "at least ";
-    uintmax_t known = regular ? wanted : (uintmax_t)input->size + 1;
-    if (wanted >= PTRDIFF_MAX) {
-        fprintf(stderr, "qvini: %s: %s%ju bytes: a %u-bit process holds at most %td in one block\n",
-                input->name, atLeast, known, (unsigned)(sizeof(size_t) * 8),
-                (ptrdiff_t)PTRDIFF_MAX - 1);
-        return EXIT_NO_MEMORY;
-    }
-    char *grown = realloc(input->text, (size_t)wanted + 1);
-    if (grown == NULL) {
-        fprintf(stderr, "qvini: %s: %s%ju bytes: no memory for one block that large\n",
-                input->name, atLeast, known);
-        return EXIT_NO_MEMORY;
-    }
-    input->text = grown;
-    return 0;
+    return Fail(EXIT_NO_MEMORY, "%s: %s%ju bytes, more than one block of memory can hold here (%zu)",
+                input->name, atLeast, size, input->mapped - 1);
 }
 
-/* A regular file is read into a block of its size, anything else into a
- * block that doubles.  Once the block is full, one byte read aside tells
- * whether more comes (a pipe, a file that grows) before the block grows. */
+/* Reads until the end of the file; one byte read aside once the block is
+ * full tells whether more would come. */
 static int ReadAll(int fd, Input *input)
 {
     struct stat status;
     if (fstat(fd, &status) != 0)
-        return ReadError(input->name);
-    int regular = S_ISREG(status.st_mode);
-    uintmax_t capacity = regular ? (uintmax_t)status.st_size : FIRST_BLOCK;
-    int result = Allocate(capacity, regular, input);
-    while (result == 0) {
+        return Fail(EXIT_IO, "%s: %s", input->name, strerror(errno));
+    if ((input->text = Reserve(&input->mapped)) == NULL)
+        return Fail(EXIT_NO_MEMORY, "%s: out of memory", input->name);
+    if (S_ISREG(status.st_mode) && (uintmax_t)status.st_size >= input->mapped)
+        return TooLarge(input, "", (uintmax_t)status.st_size);
+    for (;;) {
         char spare;
-        int full = input->size == capacity;
-        ssize_t got = full ? read(fd, &spare, 1)
-                           : read(fd, input->text + input->size, (size_t)capacity - input->size);
+        size_t room = input->mapped - 1 - input->size;
+        ssize_t got = room > 0 ? read(fd, input->text + input->size, room) : read(fd, &spare, 1);
         if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno != EINTR)
-                result = ReadError(input->name);
-        } else if (!full) {
+            return 0;
+        if (got < 0 && errno != EINTR)
+            return Fail(EXIT_IO, "%s: %s", input->name, strerror(errno));
+        if (got > 0 && room == 0)
+            return TooLarge(input, "at least ", (uintmax_t)input->size + 1);
+        if (got > 0)
             input->size += (size_t)got;
-        } else {
-            capacity = capacity < FIRST_BLOCK ? FIRST_BLOCK : capacity * 2;
-            result = Allocate(capacity, 0, input);
-            if (result == 0)
-                input->text[input->size++] = spare;
-        }
     }
-    return result;
 }
 
 int ReadInput(const char *path, Input *input)
 {
     int fromStdin = strcmp(path, "-") == 0;
-    Input read = {fromStdin ? "<stdin>" : path, NULL, 0, 0};
+    *input = (Input){fromStdin ? "<stdin>" : path, NULL, 0, 0};
     int fd = fromStdin ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return ReadError(path);
-    int result = ReadAll(fd, &read);
+        return Fail(EXIT_IO, "%s: %s", path, strerror(errno));
+    int result = ReadAll(fd, input);
     if (!fromStdin)
         close(fd);
-    if (result != 0) {
-        free(read.text);
-        return result;
+    if (result == 0) {
+        size_t page = (size_t)sysconf(_SC_PAGESIZE), kept = (input->size + page) & ~(page - 1);
+        munmap(input->text + kept, input->mapped - kept);
+        input->mapped = kept;
+        input->text[input->size] = '\0';
+    } else {
+        FreeInput(input);
     }
-    read.text[read.size] = '\0';
-    read.length = strlen(read.text);
-    *input = read;
-    return 0;
+    return result;
 }
 
 void FreeInput(Input *input)
 {
-    free(input->text);
+    if (input->text != NULL)
+        munmap(input->text, input->mapped);
     input->text = NULL;
-}
-
-int RefuseNul(const Input *input)
-{
-    if (input->length == input->size)
-        return 0;
-    fprintf(stderr, "qvini: %s: NUL byte at offset %zu; INI text ends at its first NUL\n",
-            input->name, input->length);
-    return EXIT_BAD_DATA;
 }

@@ -10,9 +10,9 @@
 
 typedef struct Input {
     const char *name; /* for messages: the path, or "<stdin>" for "-" */
-    char *text;       /* the file's bytes and a NUL after them; ours to change */
+    char *text;       /* the file's bytes and a NUL after them */
     size_t size;      /* bytes read */
-    size_t length;    /* bytes before the first NUL: all the library sees */
+    size_t mapped;    /* bytes of the block that holds them */
 } Input;
 
 /* Reads path ("-": standard input) whole.  0, or EXIT_IO or EXIT_NO_MEMORY
@@ -20,9 +20,5 @@ typedef struct Input {
 int ReadInput(const char *path, Input *input);
 
 void FreeInput(Input *input);
-
-/* Refuses text the library would read only in part: EXIT_BAD_DATA after a
- * message when the file holds a NUL byte, else 0. */
-int RefuseNul(const Input *input);
 
 #endif

@@ -1,101 +1,144 @@
 // SPDX-License-Identifier: MIT
 /*
- * lines.c - the line reader: each physical line goes through the library's
- * parser alone, and its report is kept beside the raw text it came from.
+ * lines.c - the line reader: each line goes through the library's parser
+ * alone, and its report is kept beside the raw text it came from.
  */
 #include "lines.h"
 
+#include <errno.h>
 #include <string.h>
 
-#include <qv-utility.h>
-
-void StartReading(LineReader *reader, char *text, size_t length)
+void StartReading(LineReader *reader, FILE *file)
 {
-    static const LineReader LineReader0;
-    *reader = LineReader0;
-    reader->next = text;
-    reader->end = text + length;
+    reader->file = file;
+    reader->error = reader->ended = reader->inSection = 0;
+    reader->offset = reader->column = 0;
+    reader->number = 1;
+    reader->start = reader->end = 0;
+}
+
+/* Moves the bytes not yet taken to the window's start and reads more after
+ * them, keeping a byte for the NUL that ends the text; 0 when none came. */
+static int Fill(LineReader *reader)
+{
+    size_t kept = reader->end - reader->start, room = sizeof reader->window - 1 - kept, got = 0;
+    memmove(reader->window, reader->window + reader->start, kept);
+    reader->offset += reader->start;
+    reader->start = 0;
+    if (!reader->ended) {
+        got = fread(reader->window + kept, 1, room, reader->file);
+        reader->ended = got < room;
+        if (ferror(reader->file))
+            reader->error = errno != 0 ? errno : EIO;
+    }
+    reader->end = kept + got;
+    return got != 0;
 }
 
 /* The parser's strings live only during its callback: keep copies. */
-static const char *Keep(char *to, size_t size, const char *from)
-{
-    size_t length = strlen(from);
-    if (length >= size)
-        length = size - 1;
-    memcpy(to, from, length);
-    to[length] = '\0';
-    return to;
-}
-
-typedef struct Noting {
-    LineReader *reader;
-    LineReading *line;
-} Noting;
-
 static int32_t NoteReport(const char *section, const char *key, const char *value,
                           void *context)
 {
-    Noting *noting = context;
-    LineReader *reader = noting->reader;
-    LineReading *line = noting->line;
+    LineReader *reader = context;
+    Line *line = reader->line;
     ++line->reports;
     if (key == NULL) {
-        Keep(reader->section, sizeof reader->section, section);
+        strcpy(reader->section, section);
         reader->inSection = 1;
     } else {
-        line->key = Keep(reader->key, sizeof reader->key, key);
-        line->value = value != NULL ? Keep(reader->value, sizeof reader->value, value) : NULL;
+        line->key = strcpy(reader->key, key);
+        line->value = value != NULL ? strcpy(reader->value, value) : NULL;
     }
     return QV_OK;
 }
 
-int ReadLine(LineReader *reader, LineReading *line)
+/* The bytes of a line from s on, up to a line feed or a NUL, at most limit. */
+static size_t Span(const char *s, size_t limit)
 {
-    static const LineReading LineReading0;
-    if (reader->next >= reader->end)
+    size_t n = 0;
+    while (n < limit && s[n] != '\n' && s[n] != '\0')
+        ++n;
+    return n;
+}
+
+int ReadLine(LineReader *reader, Line *line)
+{
+    char *s;
+    for (;;) { /* the whitespace the parser skips, line feeds included */
+        if (reader->start == reader->end && !Fill(reader))
+            return 0;
+        s = reader->window + reader->start;
+        if (*s == '\0' || !QvIniIsSpace(*s))
+            break;
+        ++reader->start;
+        ++reader->column;
+        if (*s == '\n') {
+            ++reader->number;
+            reader->column = 0;
+        }
+    }
+    if (*s == '\0')
         return 0;
-    char *start = reader->next;
-    char *stop = memchr(start, '\n', (size_t)(reader->end - start));
-    if (stop == NULL)
-        stop = reader->end;
-    LineReading reading = LineReading0;
-    reading.number = ++reader->number;
-    reading.start = start;
-    reading.content = start;
-    while (reading.content < stop && IsSpace(*reading.content))
-        ++reading.content;
-    reading.length = (size_t)(stop - reading.content);
-
-    char saved = *stop;
-    *stop = '\0';
-    Noting noting = {reader, &reading};
-    reading.result = QvParseIniData(start, NoteReport, &noting);
-    *stop = saved;
-
-    reading.section = reader->inSection ? reader->section : NULL;
-    reader->next = stop < reader->end ? stop + 1 : stop;
-    *line = reading;
+    if (reader->end - reader->start <= QV_INI_MAX_LINE) {
+        Fill(reader);
+        s = reader->window;
+    }
+    /* One byte over the limit is enough for the parser to refuse a line. */
+    size_t available = reader->end - reader->start;
+    size_t n = Span(s, available < QV_INI_MAX_LINE + 1 ? available : QV_INI_MAX_LINE + 1);
+    *line = (Line){reader->number, reader->column, s, n, s[n - 1], QV_OK, 0, NULL, NULL, NULL};
+    char after = s[n];
+    s[n] = '\0';
+    reader->line = line;
+    line->result = QvParseIniData(s, NoteReport, reader);
+    line->section = reader->inSection ? reader->section : NULL;
+    reader->start += n;
+    reader->column += n;
+    if (after == '\n') {
+        ++reader->start;
+        ++reader->number;
+        reader->column = 0;
+    } else if (line->result != QV_OK) {
+        s[n] = after; /* the length is counted on to the line's end */
+        for (;;) {
+            if (reader->start == reader->end && !Fill(reader))
+                break;
+            const char *rest = reader->window + reader->start;
+            size_t more = Span(rest, reader->end - reader->start);
+            line->length += more;
+            line->last = more > 0 ? rest[more - 1] : line->last;
+            reader->start += more;
+            if (reader->start < reader->end)
+                break;
+        }
+    }
     return 1;
 }
 
-ValueSpan FindValue(const LineReading *line)
+intmax_t NulOffset(const LineReader *reader)
+{
+    return reader->start < reader->end && reader->window[reader->start] == '\0'
+               ? (intmax_t)(reader->offset + reader->start)
+               : -1;
+}
+
+ValueSpan FindValue(const Line *line)
 {
     ValueSpan span = {NULL, 0, NULL};
     const char *s = line->content;
-    const char *equals = memchr(s, '=', line->length);
+    size_t start, end = (size_t)line->length, stop;
+    const char *equals = memchr(s, '=', end);
     if (equals == NULL)
         return span;
-    size_t start = (size_t)(equals - s) + 1, end = line->length, stop;
-    while (start < end && IsSpace(s[start]))
-        ++start;
+    for (start = (size_t)(equals - s) + 1; start < end && QvIniIsSpace(s[start]); ++start)
+        ;
     const char *cr = memchr(s + start, '\r', end - start);
     stop = cr != NULL ? (size_t)(cr - s) : end;
     size_t after = stop;
-    while (after < end && IsSpace(s[after]))
+    while (after < end && QvIniIsSpace(s[after]))
         ++after;
     span.carriageReturn = after < end ? s + stop : NULL;
-    while (stop > start && IsSpace(s[stop - 1]))
+    while (stop > start && QvIniIsSpace(s[stop - 1]))
         --stop;
     span.start = s + start;
     span.length = stop - start;

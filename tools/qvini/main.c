@@ -18,8 +18,9 @@
 
 #include "commands.h"
 #include "exit_status.h"
+#include "text.h"
 
-enum { DEFAULT_SIZE = 81, MAX_SIZE = 1 << 20 };
+enum { DEFAULT_SIZE = QV_INI_MAX_FIELD + 1, MAX_SIZE = 1 << 20 };
 
 static void Help(void)
 {
@@ -59,8 +60,21 @@ __attribute__((format(printf, 1, 2))) static int Usage(const char *format, ...)
     return EXIT_USAGE;
 }
 
+/* The operands each command takes, as the help names them. */
+typedef struct Command {
+    const char *name, *operands;
+    int least, most;
+} Command;
+
+static const Command commands[] = {
+    {"get", "FILE SECTION KEY", 3, 3},
+    {"list", "FILE [SECTION]", 1, 2},
+    {"dump", "FILE", 1, 1},
+    {"check", "FILE...", 1, -1},
+};
+
 typedef struct Arguments {
-    const char *command;
+    const Command *command;
     char **operands;
     int count;
     uint32_t size;
@@ -104,12 +118,11 @@ static int BadValue(const char *option, const char *wanted, const char *value)
 /* Options may stand anywhere before "--"; "-" alone is an operand. */
 static int ParseOptions(int argc, char **argv, Arguments *arguments)
 {
-    int get = strcmp(arguments->command, "get") == 0;
-    int check = strcmp(arguments->command, "check") == 0;
+    const char *command = arguments->command->name, *value;
+    int get = strcmp(command, "get") == 0, check = strcmp(command, "check") == 0;
     int operandsOnly = 0;
     for (int i = 2; i < argc; ++i) {
         char *argument = argv[i];
-        const char *value;
         if (operandsOnly || argument[0] != '-' || argument[1] == '\0') {
             arguments->operands[arguments->count++] = argument;
         } else if (strcmp(argument, "--") == 0) {
@@ -117,10 +130,8 @@ static int ParseOptions(int argc, char **argv, Arguments *arguments)
         } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
             arguments->help = 1;
         } else if (get && (value = OptionValue(argc, argv, &i, "--size")) != NULL) {
-            char wanted[40];
-            snprintf(wanted, sizeof wanted, "a byte count from 0 to %d", MAX_SIZE);
             if (!ParseSize(value, &arguments->size))
-                return BadValue("--size", wanted, value);
+                return BadValue("--size", "a byte count from 0 to 1048576", value);
         } else if (!get && (value = OptionValue(argc, argv, &i, "--format")) != NULL) {
             if (strcmp(value, "json") != 0 && strcmp(value, "text") != 0)
                 return BadValue("--format", "text or json", value);
@@ -130,39 +141,27 @@ static int ParseOptions(int argc, char **argv, Arguments *arguments)
             if (wrong != NULL)
                 return Usage("%s %s", argument, wrong);
         } else {
-            return Usage("%s takes no option %s", arguments->command, argument);
+            return Usage("%s takes no option %s", command, argument);
         }
     }
     return 0;
 }
 
-/* The operands each command takes, as the help names them. */
 static int CheckOperands(const Arguments *arguments)
 {
-    static const struct {
-        const char *command, *operands;
-        int least, most;
-    } commands[] = {
-        {"get", "FILE SECTION KEY", 3, 3},
-        {"list", "FILE [SECTION]", 1, 2},
-        {"dump", "FILE", 1, 1},
-        {"check", "FILE...", 1, -1},
-    };
-    for (size_t i = 0; i < sizeof commands / sizeof commands[0]; ++i) {
-        if (strcmp(commands[i].command, arguments->command) != 0)
-            continue;
-        int count = arguments->count;
-        if (count < commands[i].least || (commands[i].most >= 0 && count > commands[i].most))
-            return Usage("%s takes %s, not %d operand%s", commands[i].command,
-                         commands[i].operands, count, count == 1 ? "" : "s");
-        return 0;
-    }
-    return Usage("unknown command '%s'", arguments->command);
+    const Command *command = arguments->command;
+    int count = arguments->count, stdins = 0;
+    if (count < command->least || (command->most >= 0 && count > command->most))
+        return Usage("%s takes %s, not %d operand%s", command->name, command->operands, count,
+                     count == 1 ? "" : "s");
+    for (int i = 0; i < count && command->most < 0; ++i)
+        stdins += strcmp(arguments->operands[i], "-") == 0;
+    return stdins > 1 ? Usage("standard input can be checked only once") : 0;
 }
 
 static int Run(const Arguments *arguments)
 {
-    const char *command = arguments->command;
+    const char *command = arguments->command->name;
     char *const *operands = arguments->operands;
     if (strcmp(command, "check") == 0)
         return Check(operands, arguments->count, &arguments->rules, arguments->format);
@@ -170,36 +169,39 @@ static int Run(const Arguments *arguments)
     int status = ReadInput(operands[0], &input);
     if (status != 0)
         return status;
-    status = RefuseNul(&input);
-    if (status == 0) {
-        if (strcmp(command, "get") == 0)
-            status = Get(&input, operands[1], operands[2], arguments->size);
-        else if (strcmp(command, "list") == 0)
-            status = List(&input, arguments->count == 2 ? operands[1] : NULL, arguments->format);
-        else
-            status = Dump(&input, arguments->format);
-    }
+    if (strlen(input.text) < input.size)
+        status = Refuse(&input);
+    else if (strcmp(command, "get") == 0)
+        status = Get(&input, operands[1], operands[2], arguments->size);
+    else if (strcmp(command, "list") == 0)
+        status = List(&input, arguments->count == 2 ? operands[1] : NULL, arguments->format);
+    else
+        status = Dump(&input, arguments->format);
     FreeInput(&input);
     return status;
 }
 
 int main(int argc, char **argv)
 {
+    Arguments arguments = {NULL, NULL, 0, DEFAULT_SIZE, FORMAT_TEXT, {{0}, {0}, 0}, 0};
+    const char *name = argc > 1 ? argv[1] : "";
     if (argc < 2)
         return Usage("no command given");
-    const char *command = argv[1];
-    if (strcmp(command, "--version") == 0) {
-        printf("qvini %s, built with libqv-utility_t %s\n", QVINI_VERSION, QV_UTILITY_VERSION_STRING);
+    if (strcmp(name, "--version") == 0) {
+        printf("qvini %s, built with libqv-utility_t %s\n", QVINI_VERSION,
+               QV_UTILITY_VERSION_STRING);
         return 0;
     }
-    Arguments arguments = {command, NULL, 0, DEFAULT_SIZE, FORMAT_TEXT, {{0}, {0}, 0}, 0};
-    arguments.help = strcmp(command, "help") == 0 || strcmp(command, "--help") == 0
-                     || strcmp(command, "-h") == 0;
+    arguments.help = strcmp(name, "help") == 0 || strcmp(name, "--help") == 0
+                     || strcmp(name, "-h") == 0;
+    for (size_t i = 0; i < sizeof commands / sizeof commands[0]; ++i)
+        if (strcmp(commands[i].name, name) == 0)
+            arguments.command = &commands[i];
+    if (arguments.command == NULL && !arguments.help)
+        return Usage("unknown command '%s'", name);
     StartRules(&arguments.rules);
-    if ((arguments.operands = malloc(sizeof *argv * (size_t)argc)) == NULL) {
-        fputs("qvini: out of memory\n", stderr);
-        return EXIT_NO_MEMORY;
-    }
+    if ((arguments.operands = malloc(sizeof *argv * (size_t)argc)) == NULL)
+        return Fail(EXIT_NO_MEMORY, "out of memory");
     int status = arguments.help ? 0 : ParseOptions(argc, argv, &arguments);
     if (status == 0 && !arguments.help)
         status = CheckOperands(&arguments);
@@ -208,9 +210,7 @@ int main(int argc, char **argv)
     else if (status == 0)
         status = Run(&arguments);
     free(arguments.operands);
-    if (fflush(stdout) != 0 || ferror(stdout)) {
-        fprintf(stderr, "qvini: standard output: %s\n", strerror(errno));
-        status = EXIT_IO;
-    }
+    if (fflush(stdout) != 0 || ferror(stdout))
+        status = Fail(EXIT_IO, "standard output: %s", strerror(errno));
     return status;
 }

@@ -1,8 +1,9 @@
 /* SPDX-License-Identifier: MIT */
 /*
  * names.h - the sections and keys a file has named so far, to find what it
- * names twice.  Names compare as the library's lookup and store compare
- * them, with QvStrCmpCI.
+ * names twice: one set of names, each in a group (the section names, or
+ * the keys of one section).  Names compare as the library's lookup and
+ * store compare them, with QvStrCmpCI.
  */
 #ifndef QVINI_NAMES_H
 #define QVINI_NAMES_H
@@ -10,49 +11,42 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "text.h"
+
+enum { SECTION_NAMES = 0, KEYS_ABOVE_HEADERS = 1 };
+
 typedef struct Name {
-    const char *name;  /* as first written */
-    unsigned long line;
-    uint32_t column;   /* at most UINT32_MAX */
-    uint32_t repeats;  /* how often it was named again, at most UINT32_MAX */
+    uint32_t hash, group;
+    uint32_t text;        /* where the name is in Names.text */
+    uint32_t repeats;     /* how often it was named again, at most UINT32_MAX */
+    uintmax_t line, column;
 } Name;
 
-typedef struct NameSlot NameSlot;
-typedef struct NameChunk NameChunk;
-
-typedef struct NameSet {
-    NameSlot *slots;   /* open addressing over names */
-    size_t capacity;   /* of slots in use: a power of two, at least twice count */
-    size_t slotsRoom;  /* slots allocated */
-    Name *names;       /* in the order they were first named */
+typedef struct Names {
+    Name *names;          /* in the order first named */
     size_t count;
-    size_t room;       /* names allocated */
-} NameSet;
+    uint32_t *slots;      /* open addressing: an index of names plus 1, or 0 */
+    size_t capacity;      /* of slots: a power of two, at least twice count */
+    Text text;            /* the names, each ended by a NUL */
+} Names;
 
-typedef struct NameTable {
-    NameSet sections;
-    NameSet *keysOf;   /* the keys of each section, kept between its visits */
-    NameSet keysAbove; /* the keys above the first header, likewise */
-    size_t home;       /* whose keys are current: an index of keysOf, or
-                          SIZE_MAX for those above the first header */
-    NameSet firstVisit; /* the keys of a section seen for the first time */
-    NameSet *keys;     /* the current keys: firstVisit, or where a section
-                          opened again keeps its keys */
-    NameChunk *chunks; /* the copies of names and the kept keys */
-} NameTable;
+/* Remembers name in group: SECTION_NAMES, KEYS_ABOVE_HEADERS, or the keys
+ * of a section, whose group is KeyGroup of the section name's index.
+ * Answers the index of the name the group had (*repeated 1, its repeats
+ * counted up) or of the name added (*repeated 0); -1 when memory ran out. */
+ptrdiff_t Remember(Names *names, uint32_t group, const char *name, uintmax_t line,
+                   uintmax_t column, int *repeated);
 
-void StartNames(NameTable *table);
-void FreeNames(NameTable *table);
+static inline uint32_t KeyGroup(ptrdiff_t section)
+{
+    return (uint32_t)section + 2;
+}
 
-/* Remembers a header, whose section then takes the keys that follow.  When
- * the section was named before, *first is its first header, its repeats
- * counted up, until the next call; otherwise *first is null.  0, or -1 when
- * memory ran out. */
-int RememberSection(NameTable *table, const char *section, unsigned long line, size_t column,
-                    Name **first);
+static inline const char *NameText(const Names *names, const Name *name)
+{
+    return names->text.bytes + name->text;
+}
 
-/* The same for a key of the current section. */
-int RememberKey(NameTable *table, const char *key, unsigned long line, size_t column,
-                Name **first);
+void FreeNames(Names *names);
 
 #endif

@@ -30,7 +30,9 @@ static const KindRule kinds[KIND_COUNT] = {
     [KIND_UNCLOSED_SECTION] = {"unclosed-section", SEVERITY_WARNING, 1},
     [KIND_TEXT_AFTER_SECTION] = {"text-after-section", SEVERITY_WARNING, 1},
     [KIND_CARRIAGE_RETURN] = {"carriage-return", SEVERITY_WARNING, 1},
+    [KIND_BYTE_ORDER_MARK] = {"byte-order-mark", SEVERITY_WARNING, 1},
     [KIND_IGNORED_LINE] = {"ignored-line", SEVERITY_WARNING, 1},
+    [KIND_NOT_INI] = {"not-ini", SEVERITY_WARNING, 1},
     [KIND_ENTRY_BEFORE_SECTION] = {"entry-before-section", SEVERITY_WARNING, 0},
     [KIND_HASH_COMMENT] = {"hash-comment", SEVERITY_WARNING, 0},
 };
@@ -90,6 +92,8 @@ const char *ApplyRule(Rules *rules, const char *option)
         return "would hide where the library stops reading";
     rules->enabled[kind] = !off;
     rules->error[kind] |= (unsigned char)error;
+    if (kind == KIND_IGNORED_LINE && !off) /* asked for line by line: no verdict */
+        rules->enabled[KIND_NOT_INI] = 0;
     return NULL;
 }
 
