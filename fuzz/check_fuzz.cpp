@@ -22,8 +22,7 @@
 #include "ini_reference.h"
 
 extern "C" {
-#include "check.h"
-#include "lines.h"
+#include "qvini.h"
 }
 
 size_t CheckAgreement(const uint8_t *data, size_t size);
@@ -122,7 +121,7 @@ size_t CheckAgreement(const uint8_t *data, size_t size)
 
     std::vector<LineFacts> lines(1);
     std::vector<std::string> sections(1);
-    static LineReader reader;
+    LineReader reader;
     Line line;
     FILE *file = fmemopen(const_cast<uint8_t *>(data), size, "r");
     Require(file != nullptr, "fmemopen", 0);

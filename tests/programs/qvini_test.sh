@@ -1,8 +1,9 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Runs the qvini cases of a table file, each as a user would run it.
+# Runs the qvini cases of a table file, each as a user would run it, or as
+# bash asks its completion.
 #
-#   qvini_test.sh QVINI CASES WORK_DIR
+#   qvini_test.sh QVINI CASES WORK_DIR COMPLETION_SCRIPT
 #
 # A case starts with "== title" and holds lines of these kinds:
 #   < text     a line of the file t.ini (printf %b escapes; \c ends the file
@@ -11,27 +12,47 @@
 #              file of the case before.  Standard input is t.ini too, through
 #              a pipe.
 #   $ args     the arguments, as shell words
+#   & args     instead: the arguments, standard error going where
+#              standard output goes
+#   @ words    instead: the words after "qvini" as bash splits a command line
+#              for completion (at "=" too), as shell words, the last one
+#              being completed; each line of output is one completion
 #   > text     a line of standard output ({N*c} as above); none means the
 #              output is empty
 #   >* text    text standard output must contain (then not compared whole)
 #   ! text     a line of standard error; none means no messages
 #   ? status   the exit status; 0 when not given
 set -u
-qvini=$1 cases=$2 work=$3
+qvini=$1 cases=$2 work=$3 completion=$4
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 : >t.ini
 failures=0 count=0 title=""
 
 # {N*text} runs, spelled out.
-expand() { printf '%s\n' "$1" | perl -pe 's/\{(\d+)\*([^}]+)\}/$2 x $1/ge'; }
+expand() {
+    case $1 in
+    *"{"*) printf '%s\n' "$1" | perl -pe 's/\{(\d+)\*([^}]+)\}/$2 x $1/ge' ;;
+    *) printf '%s\n' "$1" ;;
+    esac
+}
 
 # shellcheck disable=SC2119,SC2120 # the case's own words become "$@"
 run_case() {
     [ -n "$title" ] || return 0
     count=$((count + 1))
     eval "set -- $args"
-    # shellcheck disable=SC2002 # "-" must read a pipe, not a file
-    cat t.ini | "$qvini" "$@" >out 2>err
+    if [ -n "$words" ]; then
+        # shellcheck disable=SC2016 # expanded by bash
+        bash -c '. "$1" && eval "COMP_WORDS=(\"\$2\" $3)" && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) &&
+            { _qvini; for reply in "${COMPREPLY[@]}"; do printf "%s\n" "$reply"; done; }' - \
+            "$completion" "$qvini" "$words" >out 2>err
+    elif [ -n "$merged" ]; then
+        : >err
+        "$qvini" "$@" >out 2>&1
+    else
+        # shellcheck disable=SC2002 # "-" must read a pipe, not a file
+        cat t.ini | "$qvini" "$@" >out 2>err
+    fi
     actual=$?
     same=1
     [ "$actual" = "$status" ] || same=0
@@ -52,7 +73,7 @@ run_case() {
 }
 
 new_case() {
-    title=$1 args="" status=0 fresh=1
+    title=$1 args="" words="" merged="" status=0 fresh=1
     : >want.out
     : >want.err
     : >want.part
@@ -69,6 +90,8 @@ while IFS= read -r line; do
         fresh=0
         printf '%b\n' "$(expand "${line#<}" | cut -c2-)" >>t.ini ;;
     "\$ "* | "\$") args=${line#\$} ;;
+    "@ "*) words=${line#@ } ;;
+    "& "*) args=${line#& } merged=1 ;;
     ">* "*) printf '%s\n' "${line#>\* }" >>want.part ;;
     "> "* | ">") expand "${line#>}" | cut -c2- >>want.out ;;
     "! "*) printf '%s\n' "${line#! }" >>want.err ;;

@@ -4,23 +4,13 @@
  * QvGetIniValue for get, QvParseIniData's reports for list, a store for
  * dump, and the line reader for check and for saying where a line is.
  */
-#include "commands.h"
+#include "qvini.h"
 
-#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include <qv-utility.h>
-
-#include "exit_status.h"
-#include "lines.h"
-#include "text.h"
-
-static int NoMemory(void)
-{
-    return Fail(EXIT_NO_MEMORY, "out of memory");
-}
+#define NoMemory() Fail(EXIT_NO_MEMORY, "out of memory")
 
 static void ToStderr(const Finding *finding, void *context)
 {
@@ -48,26 +38,20 @@ static int ParserCut(const Input *input, const char *section, const char *key)
     LineReader reader;
     Line line;
     FILE *file = fmemopen(input->text, input->size, "r");
-    int status = 0;
     if (file == NULL)
         return NoMemory();
+    int found = 0;
     StartReading(&reader, file);
-    while (ReadLine(&reader, &line)) {
-        if (line.key == NULL || QvStrCmpCI(line.section, section) != 0
-            || QvStrCmpCI(line.key, key) != 0)
-            continue;
-        ValueSpan span = FindValue(&line);
-        if (line.value != NULL && span.length > QV_INI_MAX_FIELD)
-            status = Fail(EXIT_PARSER_CUT,
-                          "%s:%ju: the value has %zu characters; the parser keeps its first %d%s",
-                          input->name, line.number, span.length, QV_INI_MAX_FIELD,
-                          SplitsCharacter(span.start, span.length, QV_INI_MAX_FIELD)
-                              ? ", and the cut splits a UTF-8 character"
-                              : "");
-        break;
-    }
+    while (!found && ReadLine(&reader, &line))
+        found = line.key != NULL && !QvStrCmpCI(line.section, section) && !QvStrCmpCI(line.key, key);
+    ValueSpan span = found && line.value != NULL ? FindValue(&line) : (ValueSpan){NULL, 0, NULL};
     fclose(file);
-    return status;
+    if (span.length <= QV_INI_MAX_FIELD)
+        return 0;
+    return Fail(EXIT_PARSER_CUT, "%s:%ju: the value has %zu characters; the parser keeps its first %d%s",
+                input->name, line.number, span.length, QV_INI_MAX_FIELD,
+                SplitsCharacter(span.start, span.length, QV_INI_MAX_FIELD)
+                    ? ", and the cut splits a UTF-8 character" : "");
 }
 
 int Get(const Input *input, const char *section, const char *key, uint32_t size)
@@ -102,13 +86,21 @@ int Get(const Input *input, const char *section, const char *key, uint32_t size)
 /* ---- list and dump ------------------------------------------------------- */
 
 typedef struct Listing {
-    const char *section; /* null: everything; "": above the first header */
+    const char *section; /* list: null for everything, "" above the first header */
     Format format;
+    int dump;            /* items of a store: each with its section */
     Text out;
 } Listing;
 
-static int32_t ListReport(const char *section, const char *key, const char *value,
-                          void *context)
+/* ,"name":value in a JSON object. */
+static void AddMember(Text *out, const char *name, const char *value)
+{
+    AddFormat(out, ",\"%s\":", name);
+    AddJson(out, value);
+}
+
+/* A header (key null) or an entry, as list or dump prints it. */
+static int32_t Print(const char *section, const char *key, const char *value, void *context)
 {
     Listing *listing = context;
     Text *out = &listing->out;
@@ -116,33 +108,35 @@ static int32_t ListReport(const char *section, const char *key, const char *valu
         && QvStrCmpCI(section, listing->section[0] != '\0' ? listing->section : NULL) != 0)
         return QV_OK;
     if (listing->format == FORMAT_JSON) {
-        AddFormat(out, "{\"type\":\"%s\",\"section\":", key == NULL ? "header" : "entry");
+        if (listing->dump)
+            AddFormat(out, "{\"section\":");
+        else
+            AddFormat(out, "{\"type\":\"%s\",\"section\":", key == NULL ? "header" : "entry");
         AddJson(out, section);
         if (key != NULL) {
-            AddFormat(out, ",\"key\":");
-            AddJson(out, key);
-            AddFormat(out, ",\"value\":");
-            AddJson(out, value);
+            AddMember(out, "key", key);
+            AddMember(out, "value", value);
         }
         AddFormat(out, "}\n");
-    } else if (key == NULL) {
-        AddSection(out, section);
-        AddFormat(out, "\n");
     } else {
-        AddQuoted(out, key, strlen(key));
-        if (value != NULL) {
-            AddFormat(out, " = ");
-            AddQuoted(out, value, strlen(value));
+        if (key == NULL || listing->dump)
+            AddSection(out, section);
+        if (key != NULL) {
+            Add(out, " ", (size_t)listing->dump);
+            AddQuoted(out, key, strlen(key));
+            AddFormat(out, value != NULL ? " = " : " (no value)");
         }
-        AddFormat(out, value != NULL ? "\n" : " (no value)\n");
+        if (value != NULL)
+            AddQuoted(out, value, strlen(value));
+        Add(out, "\n", 1);
     }
     return Put(out) == 0 ? QV_OK : QV_NO_MEMORY;
 }
 
 int List(const Input *input, const char *section, Format format)
 {
-    Listing listing = {section, format, {0}};
-    int32_t result = QvParseIniData(input->text, ListReport, &listing);
+    Listing listing = {section, format, 0, {0}};
+    int32_t result = QvParseIniData(input->text, Print, &listing);
     FreeText(&listing.out);
     return result == QV_OK ? 0 : result == QV_NO_MEMORY ? NoMemory() : Refuse(input);
 }
@@ -157,31 +151,13 @@ static int32_t StoreReport(const char *section, const char *key, const char *val
 
 static int32_t PrintItem(const char *section, const char *key, void *value, void *context)
 {
-    Listing *listing = context;
-    Text *out = &listing->out;
-    if (listing->format == FORMAT_JSON) {
-        AddFormat(out, "{\"section\":");
-        AddJson(out, section);
-        AddFormat(out, ",\"key\":");
-        AddJson(out, key);
-        AddFormat(out, ",\"value\":");
-        AddJson(out, value);
-        AddFormat(out, "}\n");
-    } else {
-        AddSection(out, section);
-        AddFormat(out, " ");
-        AddQuoted(out, key, strlen(key));
-        AddFormat(out, " = ");
-        AddQuoted(out, value, strlen(value));
-        AddFormat(out, "\n");
-    }
-    return Put(out) == 0 ? QV_OK : QV_NO_MEMORY;
+    return Print(section, key, value, context); /* a store's value is a string */
 }
 
 int Dump(const Input *input, Format format)
 {
     TripletStore *store = NULL;
-    Listing listing = {NULL, format, {0}};
+    Listing listing = {NULL, format, 1, {0}};
     if (QvAllocStore(&store) != QV_OK)
         return NoMemory();
     int32_t result = QvParseIniData(input->text, StoreReport, store);
@@ -207,51 +183,39 @@ static void PrintFinding(const Finding *finding, void *context)
     Text *out = &tally->out;
     ++tally->count[finding->severity];
     if (tally->format == FORMAT_TEXT) {
-        AddFormat(out, "%s:%ju:%ju: %s: %s [-W%s]\n", finding->file, finding->line,
-                  finding->column, severities[finding->severity], finding->message,
-                  KindName(finding->kind));
+        AddFormat(out, "%s:%ju:%ju: %s: %s [-W%s]\n", finding->file, finding->line, finding->column,
+                  severities[finding->severity], finding->message, KindName(finding->kind));
     } else {
         AddFormat(out, "{\"file\":");
         AddJson(out, finding->file);
-        AddFormat(out, ",\"line\":%ju,\"column\":%ju,\"severity\":\"%s\",\"name\":\"%s\",\"message\":",
-                  finding->line, finding->column, severities[finding->severity],
-                  KindName(finding->kind));
-        AddJson(out, finding->message);
+        AddFormat(out, ",\"line\":%ju,\"column\":%ju,\"severity\":\"%s\",\"name\":\"%s\"",
+                  finding->line, finding->column, severities[finding->severity], KindName(finding->kind));
+        AddMember(out, "message", finding->message);
         AddFormat(out, "}\n");
     }
     Put(out);
 }
 
-static const char *Plural(unsigned long count)
-{
-    return count == 1 ? "" : "s";
-}
-
 int Check(char *const *files, int count, const Rules *rules, Format format)
 {
     Severity severity[KIND_COUNT];
-    Severities(rules, severity);
     Tally tally = {format, {0}, {0}};
     int status = 0, checked = 0;
+    Severities(rules, severity);
     for (int i = 0; i < count; ++i) {
-        int fromStdin = strcmp(files[i], "-") == 0;
-        FILE *file = fromStdin ? stdin : fopen(files[i], "r");
-        int result = file == NULL ? Fail(EXIT_IO, "%s: %s", files[i], strerror(errno)) : 0;
-        if (file != NULL) {
-            result = CheckFile(file, fromStdin ? "<stdin>" : files[i], severity, PrintFinding,
-                               &tally);
-            ++checked;
-            if (!fromStdin)
-                fclose(file);
-        }
-        if (result > status)
-            status = result;
+        const char *name;
+        FILE *file = OpenFile(files[i], &name);
+        int result = file != NULL ? CheckFile(file, name, severity, PrintFinding, &tally) : EXIT_IO;
+        checked += file != NULL;
+        if (file != NULL)
+            CloseFile(file);
+        status = result > status ? result : status;
     }
     FreeText(&tally.out);
     unsigned long errors = tally.count[SEVERITY_ERROR], warnings = tally.count[SEVERITY_WARNING];
     if (status == 0)
         status = errors != 0 ? EXIT_BAD_DATA : warnings != 0 ? EXIT_FINDINGS : 0;
-    Fail(0, "checked %d file%s: %lu error%s, %lu warning%s", checked,
-         Plural((unsigned long)checked), errors, Plural(errors), warnings, Plural(warnings));
+    Fail(0, "checked %d file%s: %lu error%s, %lu warning%s", checked, checked == 1 ? "" : "s",
+         errors, errors == 1 ? "" : "s", warnings, warnings == 1 ? "" : "s");
     return status;
 }

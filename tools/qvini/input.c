@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 /*
- * input.c - reads a file whole into one block.  The build asks for 64-bit
- * file offsets, so a 32-bit tool opens files of 2 GiB and more, and reads
- * as much as one block of its memory can hold.
+ * input.c - opens files, and reads a file whole into one block.  The build
+ * asks for 64-bit file offsets, so a 32-bit tool opens files of 2 GiB and
+ * more, and reads as much as one block of its memory can hold.
  *
  * A stream's size shows only at its end, and a block grown by realloc needs
  * the old block and the new one at once, which in a 32-bit process fails
@@ -10,18 +10,29 @@
  * process can map, no larger than the machine's memory: its pages cost
  * nothing until the text fills them, and what is left over is given back.
  */
-#include "input.h"
+#include "qvini.h"
 
 #include <errno.h>
-#include <fcntl.h>
-#include <stdint.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "exit_status.h"
-#include "text.h"
+FILE *OpenFile(const char *path, const char **name)
+{
+    int fromStdin = strcmp(path, "-") == 0;
+    FILE *file = fromStdin ? stdin : fopen(path, "re");
+    *name = fromStdin ? "<stdin>" : path;
+    if (file == NULL)
+        Fail(EXIT_IO, "%s: %s", path, strerror(errno));
+    return file;
+}
+
+void CloseFile(FILE *file)
+{
+    if (file != stdin)
+        fclose(file);
+}
 
 static char *Reserve(size_t *size)
 {
@@ -31,10 +42,8 @@ static char *Reserve(size_t *size)
     for (; wanted >= page; wanted = wanted / 8 * 7 & ~(page - 1)) {
         void *block = mmap(NULL, wanted, PROT_READ | PROT_WRITE,
                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        if (block != MAP_FAILED) {
-            *size = wanted;
-            return block;
-        }
+        if (block != MAP_FAILED)
+            return *size = wanted, block;
     }
     return NULL;
 }
@@ -45,12 +54,12 @@ static int TooLarge(const Input *input, const char *atLeast, uintmax_t size)
                 input->name, atLeast, size, input->mapped - 1);
 }
 
-/* Reads until the end of the file; one byte read aside once the block is
+/* Reads until the end of the file; a byte read aside once the block is
  * full tells whether more would come. */
-static int ReadAll(int fd, Input *input)
+static int ReadAll(FILE *file, Input *input)
 {
     struct stat status;
-    if (fstat(fd, &status) != 0)
+    if (fstat(fileno(file), &status) != 0)
         return Fail(EXIT_IO, "%s: %s", input->name, strerror(errno));
     if ((input->text = Reserve(&input->mapped)) == NULL)
         return Fail(EXIT_NO_MEMORY, "%s: out of memory", input->name);
@@ -59,35 +68,31 @@ static int ReadAll(int fd, Input *input)
     for (;;) {
         char spare;
         size_t room = input->mapped - 1 - input->size;
-        ssize_t got = room > 0 ? read(fd, input->text + input->size, room) : read(fd, &spare, 1);
+        size_t got = fread(room > 0 ? input->text + input->size : &spare, 1, room > 0 ? room : 1, file);
+        if (ferror(file))
+            return Fail(EXIT_IO, "%s: %s", input->name, strerror(errno));
         if (got == 0)
             return 0;
-        if (got < 0 && errno != EINTR)
-            return Fail(EXIT_IO, "%s: %s", input->name, strerror(errno));
-        if (got > 0 && room == 0)
+        if (room == 0)
             return TooLarge(input, "at least ", (uintmax_t)input->size + 1);
-        if (got > 0)
-            input->size += (size_t)got;
+        input->size += got;
     }
 }
 
 int ReadInput(const char *path, Input *input)
 {
-    int fromStdin = strcmp(path, "-") == 0;
-    *input = (Input){fromStdin ? "<stdin>" : path, NULL, 0, 0};
-    int fd = fromStdin ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return Fail(EXIT_IO, "%s: %s", path, strerror(errno));
-    int result = ReadAll(fd, input);
-    if (!fromStdin)
-        close(fd);
-    if (result == 0) {
-        size_t page = (size_t)sysconf(_SC_PAGESIZE), kept = (input->size + page) & ~(page - 1);
+    *input = (Input){path, NULL, 0, 0};
+    FILE *file = OpenFile(path, &input->name);
+    int result = file != NULL ? ReadAll(file, input) : EXIT_IO;
+    size_t page = (size_t)sysconf(_SC_PAGESIZE), kept = (input->size + page) & ~(page - 1);
+    if (file != NULL)
+        CloseFile(file);
+    if (result != 0) {
+        FreeInput(input);
+    } else {
         munmap(input->text + kept, input->mapped - kept);
         input->mapped = kept;
         input->text[input->size] = '\0';
-    } else {
-        FreeInput(input);
     }
     return result;
 }

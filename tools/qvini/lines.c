@@ -3,7 +3,7 @@
  * lines.c - the line reader: each line goes through the library's parser
  * alone, and its report is kept beside the raw text it came from.
  */
-#include "lines.h"
+#include "qvini.h"
 
 #include <errno.h>
 #include <string.h>
@@ -12,9 +12,8 @@ void StartReading(LineReader *reader, FILE *file)
 {
     reader->file = file;
     reader->error = reader->ended = reader->inSection = 0;
-    reader->offset = reader->column = 0;
+    reader->offset = reader->column = reader->start = reader->end = 0;
     reader->number = 1;
-    reader->start = reader->end = 0;
 }
 
 /* Moves the bytes not yet taken to the window's start and reads more after
@@ -28,16 +27,14 @@ static int Fill(LineReader *reader)
     if (!reader->ended) {
         got = fread(reader->window + kept, 1, room, reader->file);
         reader->ended = got < room;
-        if (ferror(reader->file))
-            reader->error = errno != 0 ? errno : EIO;
+        reader->error = !ferror(reader->file) ? 0 : errno != 0 ? errno : EIO;
     }
     reader->end = kept + got;
     return got != 0;
 }
 
 /* The parser's strings live only during its callback: keep copies. */
-static int32_t NoteReport(const char *section, const char *key, const char *value,
-                          void *context)
+static int32_t NoteReport(const char *section, const char *key, const char *value, void *context)
 {
     LineReader *reader = context;
     Line *line = reader->line;
@@ -47,8 +44,9 @@ static int32_t NoteReport(const char *section, const char *key, const char *valu
         reader->inSection = 1;
     } else {
         line->key = strcpy(reader->key, key);
-        line->value = value != NULL ? strcpy(reader->value, value) : NULL;
     }
+    if (value != NULL)
+        line->value = strcpy(reader->value, value);
     return QV_OK;
 }
 
@@ -71,11 +69,8 @@ int ReadLine(LineReader *reader, Line *line)
         if (*s == '\0' || !QvIniIsSpace(*s))
             break;
         ++reader->start;
-        ++reader->column;
-        if (*s == '\n') {
-            ++reader->number;
-            reader->column = 0;
-        }
+        reader->column = *s == '\n' ? 0 : reader->column + 1;
+        reader->number += *s == '\n';
     }
     if (*s == '\0')
         return 0;
@@ -85,30 +80,24 @@ int ReadLine(LineReader *reader, Line *line)
     }
     /* One byte over the limit is enough for the parser to refuse a line. */
     size_t available = reader->end - reader->start;
-    size_t n = Span(s, available < QV_INI_MAX_LINE + 1 ? available : QV_INI_MAX_LINE + 1);
+    size_t n = Span(s, available <= QV_INI_MAX_LINE ? available : QV_INI_MAX_LINE + 1);
     *line = (Line){reader->number, reader->column, s, n, s[n - 1], QV_OK, 0, NULL, NULL, NULL};
     char after = s[n];
     s[n] = '\0';
     reader->line = line;
     line->result = QvParseIniData(s, NoteReport, reader);
     line->section = reader->inSection ? reader->section : NULL;
-    reader->start += n;
-    reader->column += n;
-    if (after == '\n') {
-        ++reader->start;
-        ++reader->number;
-        reader->column = 0;
-    } else if (line->result != QV_OK) {
+    reader->start += n + (after == '\n');
+    reader->column = after == '\n' ? 0 : reader->column + n;
+    reader->number += after == '\n';
+    if (line->result != QV_OK && after != '\n') {
         s[n] = after; /* the length is counted on to the line's end */
-        for (;;) {
-            if (reader->start == reader->end && !Fill(reader))
-                break;
+        while (reader->start < reader->end || Fill(reader)) {
             const char *rest = reader->window + reader->start;
             size_t more = Span(rest, reader->end - reader->start);
-            line->length += more;
             line->last = more > 0 ? rest[more - 1] : line->last;
-            reader->start += more;
-            if (reader->start < reader->end)
+            line->length += more;
+            if ((reader->start += more) < reader->end)
                 break;
         }
     }
@@ -117,30 +106,22 @@ int ReadLine(LineReader *reader, Line *line)
 
 intmax_t NulOffset(const LineReader *reader)
 {
-    return reader->start < reader->end && reader->window[reader->start] == '\0'
-               ? (intmax_t)(reader->offset + reader->start)
-               : -1;
+    int nul = reader->start < reader->end && reader->window[reader->start] == '\0';
+    return nul ? (intmax_t)(reader->offset + reader->start) : -1;
 }
 
 ValueSpan FindValue(const Line *line)
 {
-    ValueSpan span = {NULL, 0, NULL};
-    const char *s = line->content;
-    size_t start, end = (size_t)line->length, stop;
-    const char *equals = memchr(s, '=', end);
-    if (equals == NULL)
-        return span;
-    for (start = (size_t)(equals - s) + 1; start < end && QvIniIsSpace(s[start]); ++start)
-        ;
+    const char *s = line->content, *equals = memchr(s, '=', (size_t)line->length);
+    size_t end = (size_t)line->length, start = (size_t)(equals - s) + 1, stop, after;
+    while (start < end && QvIniIsSpace(s[start]))
+        ++start;
     const char *cr = memchr(s + start, '\r', end - start);
-    stop = cr != NULL ? (size_t)(cr - s) : end;
-    size_t after = stop;
-    while (after < end && QvIniIsSpace(s[after]))
+    for (stop = after = cr != NULL ? (size_t)(cr - s) : end; after < end && QvIniIsSpace(s[after]);)
         ++after;
-    span.carriageReturn = after < end ? s + stop : NULL;
+    ValueSpan span = {s + start, 0, after < end ? s + stop : NULL};
     while (stop > start && QvIniIsSpace(s[stop - 1]))
         --stop;
-    span.start = s + start;
     span.length = stop - start;
     return span;
 }

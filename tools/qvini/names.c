@@ -5,12 +5,10 @@
  * which is how QvStrCmpCI compares; QvStrCmpCI itself decides equality.
  * The group is hashed too, so a key that every section has spreads out.
  */
-#include "names.h"
+#include "qvini.h"
 
 #include <stdlib.h>
 #include <string.h>
-
-#include <qv-utility.h>
 
 /* FNV-1a from a basis that the group changes, over the bytes as
  * QvStringToLC lower-cases them, taken from the library once for every
@@ -55,30 +53,26 @@ static int Grow(Names *names)
     return 0;
 }
 
-ptrdiff_t Remember(Names *names, uint32_t group, const char *name, uintmax_t line,
-                   uintmax_t column, int *repeated)
+Name *Remember(Names *names, uint32_t group, const char *name, uintmax_t line, uintmax_t column)
 {
     if (2 * (names->count + 1) > names->capacity && Grow(names) != 0)
-        return -1;
-    uint32_t hash = Hash(group, name);
+        return NULL;
+    uint32_t hash = Hash(group, name), at = names->text.used;
     size_t mask = names->capacity - 1, slot = hash & mask;
     for (; names->slots[slot] != 0; slot = (slot + 1) & mask) {
         Name *known = &names->names[names->slots[slot] - 1];
         if (known->hash == hash && known->group == group
             && QvStrCmpCI(NameText(names, known), name) == 0) {
             known->repeats += known->repeats < UINT32_MAX;
-            *repeated = 1;
-            return known - names->names;
+            return known;
         }
     }
-    uint32_t text = names->text.used;
     Add(&names->text, name, strlen(name) + 1);
     if (names->text.failed)
-        return -1;
-    names->names[names->count] = (Name){hash, group, text, 0, line, column};
+        return NULL;
+    names->names[names->count] = (Name){hash, group, at, 0, line, column};
     names->slots[slot] = (uint32_t)++names->count;
-    *repeated = 0;
-    return (ptrdiff_t)names->count - 1;
+    return &names->names[names->count - 1];
 }
 
 void FreeNames(Names *names)

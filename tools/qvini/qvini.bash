@@ -1,51 +1,109 @@
 # SPDX-License-Identifier: MIT
-# bash completion for qvini: commands, options, the kinds of finding for -W
-# (read from qvini's own help, so the list has one home), files, and the
-# sections and keys of the file named before them.
-_qvini() {
-    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local qvini=${COMP_WORDS[0]} command=${COMP_WORDS[1]}
-    COMPREPLY=()
-    if ((COMP_CWORD == 1)); then
-        mapfile -t COMPREPLY < <(compgen -W 'get list dump check help --help --version' -- "$cur")
-        return
-    fi
-    [[ $prev == --size ]] && return
-    case $command,$cur in
-    check,-W*)
-        local kinds kind words="-Wall -Werror"
-        kinds=$("$qvini" --help 2>/dev/null | sed -n '/choose among/,/^$/p' | tail -n +2)
-        for kind in ${kinds//(off)/}; do
-            words+=" -W$kind -Wno-$kind -Werror=$kind"
-        done
-        mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
-        return ;;
-    get,-*) mapfile -t COMPREPLY < <(compgen -W '--size --help' -- "$cur"); return ;;
-    list,-* | dump,-* | check,-*)
-        mapfile -t COMPREPLY < <(compgen -W '--format=text --format=json --help' -- "$cur")
-        return ;;
-    esac
-    # The operands so far, options left out: FILE, then SECTION, then KEY.
-    local word previous="" operands=()
-    for word in "${COMP_WORDS[@]:2:COMP_CWORD-2}"; do
-        [[ ($word == -* && $word != -) || $previous == --size ]] || operands+=("$word")
-        previous=$word
-    done
-    case $command,${#operands[@]} in
-    get,[3-9] | list,[2-9] | dump,[1-9]) return ;;
-    esac
-    if [[ $command == get || $command == list ]] && ((${#operands[@]} >= 1 && ${#operands[@]} <= 2)); then
-        local file=${operands[0]} names
-        if ((${#operands[@]} == 1)); then
-            names=$("$qvini" list "$file" 2>/dev/null | sed -n 's/^\[\(.*\)\]$/\1/p')
-        elif [[ $command == get ]]; then
-            names=$("$qvini" list "$file" "${operands[1]}" 2>/dev/null | sed -n 's/^"\([^"]*\)" = .*/\1/p')
+# bash completion for qvini: commands, options and their values, the kinds
+# of finding for -W (read from qvini's own help, so the list has one home),
+# files, and the sections and keys of the file named before them, quoted so
+# that the completed line runs.  It needs nothing from the bash-completion
+# package.  bash splits words at "=" and ":" too, so "--format=json" arrives
+# as "--format" "=" "json"; a quoted word keeps its quotes.
+
+# The word $1 as the shell reads it, in REPLY; the quote it leaves open, if
+# any, in _qvini_quote.
+_qvini_dequote() {
+    local word=$1 c
+    REPLY="" _qvini_quote=""
+    while [[ -n $word ]]; do
+        c=${word:0:1} word=${word:1}
+        if [[ $_qvini_quote == "'" && $c != "'" ]] || [[ $_qvini_quote == '"' && $c != [\"\\] ]]; then
+            REPLY+=$c
+        elif [[ $c == \\ ]]; then
+            [[ $_qvini_quote == '"' && ${word:0:1} != [\"\\\$\`] ]] && REPLY+=$c
+            REPLY+=${word:0:1} word=${word:1}
+        elif [[ $c == [\"\'] ]]; then
+            [[ -z $_qvini_quote ]] && _qvini_quote=$c || _qvini_quote=""
+        else
+            REPLY+=$c
         fi
-        local IFS=$'\n'
-        mapfile -t COMPREPLY < <(compgen -W "$names" -- "$cur")
-        return
+    done
+}
+
+# Offers those of the words after $1 that start with what $1 stands for,
+# quoted as $1 has begun to quote.
+_qvini_offer() {
+    local word typed
+    _qvini_dequote "$1"
+    typed=$REPLY
+    shift
+    for word; do
+        [[ $word == "$typed"* ]] || continue
+        case $_qvini_quote in
+        \') word=${word//\'/\'\\\'\'} ;;
+        \") word=${word//\\/\\\\} word=${word//\"/\\\"} word=${word//\$/\\\$} word=${word//\`/\\\`} ;;
+        *) printf -v word %q "$word" ;;
+        esac
+        COMPREPLY+=("$word")
+    done
+}
+
+# The section names (with "[") or the keys (with '"') that qvini list
+# prints for the arguments after, without list's escapes.
+_qvini_names() {
+    local start=$1 line name names=()
+    shift
+    while IFS= read -r line; do
+        if [[ $start == "[" && $line =~ ^\[(.*)\]$ ]]; then
+            name=${BASH_REMATCH[1]//\\]/]}
+        elif [[ $start == '"' && $line =~ ^\"(([^\"\\]|\\.)*)\" ]]; then
+            name=${BASH_REMATCH[1]//\\\"/\"}
+        else
+            continue
+        fi
+        printf -v name %b "$name"
+        names+=("$name")
+    done < <("$qvini" list "$@" 2>/dev/null)
+    _qvini_offer "$cur" "${names[@]}"
+}
+
+_qvini() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} joined=""
+    local before=${COMP_WORDS[COMP_CWORD - 2]} qvini=${COMP_WORDS[0]} command=${COMP_WORDS[1]}
+    COMPREPLY=()
+    [[ $cur == = ]] && joined=1 before=$prev prev=$cur cur=""
+    [[ $prev == = ]] && joined=1 prev=$before
+    if ((COMP_CWORD == 1)); then
+        _qvini_offer "$cur" get list dump check help --help --version
+    elif [[ $prev == --format ]]; then
+        _qvini_offer "$cur" text json
+    elif [[ $command == check && ($cur == -W* || ($prev == -Werror && -n $joined)) ]]; then
+        local kind words=(-Wall -Werror)
+        for kind in $("$qvini" --help 2>/dev/null | sed -n '/choose among/,/^$/{s/(off)//g;p}' | tail -n +2); do
+            [[ -n $joined ]] && words+=("$kind") || words+=("-W$kind" "-Wno-$kind" "-Werror=$kind")
+        done
+        _qvini_offer "$cur" "${words[@]}"
+    elif [[ $cur == -* && $command == get ]]; then
+        _qvini_offer "$cur" --size --help
+    elif [[ $cur == -* ]]; then
+        _qvini_offer "$cur" --format=text --format=json --help
+    elif [[ $prev != --size ]]; then
+        # The operands so far, as the shell reads them: FILE, SECTION, KEY.
+        local i operands=()
+        for ((i = 2; i < COMP_CWORD; i++)); do
+            if [[ ${COMP_WORDS[i]} == -* && ${COMP_WORDS[i + 1]} == = ]]; then
+                ((i += 2))
+            elif [[ ${COMP_WORDS[i]} == --size || ${COMP_WORDS[i]} == --format ]]; then
+                ((i++))
+            elif [[ ${COMP_WORDS[i]} != -?* ]]; then
+                _qvini_dequote "${COMP_WORDS[i]}"
+                operands+=("${REPLY/#\~\//$HOME/}")
+            fi
+        done
+        case $command,${#operands[@]} in
+        get,1 | list,1) _qvini_names "[" "${operands[@]}" ;;
+        get,2) _qvini_names '"' "${operands[@]}" ;;
+        get,0 | list,0 | dump,0 | check,*)
+            compopt -o filenames 2>/dev/null
+            _qvini_dequote "$cur"
+            mapfile -t COMPREPLY < <(compgen -f -- "$REPLY") ;;
+        esac
     fi
-    compopt -o filenames 2>/dev/null
-    mapfile -t COMPREPLY < <(compgen -f -- "$cur")
 }
 complete -F _qvini qvini

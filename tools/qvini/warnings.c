@@ -4,38 +4,19 @@
  * the library reads differently than a person would; the two kinds off by
  * default are readings a person usually means.
  */
-#include "warnings.h"
+#include "qvini.h"
 
 #include <stdio.h>
 #include <string.h>
 
 typedef struct KindRule {
     const char *name;
-    Severity severity; /* SEVERITY_ERROR: the library stops reading there */
+    Severity severity;
     int enabled;
 } KindRule;
 
-/* No name starts with "no-" or "error", which the options' prefixes take. */
-static const KindRule kinds[KIND_COUNT] = {
-    [KIND_LONG_LINE] = {"long-line", SEVERITY_ERROR, 1},
-    [KIND_NUL_BYTE] = {"nul-byte", SEVERITY_ERROR, 1},
-    [KIND_VALUE_CUT] = {"value-cut", SEVERITY_WARNING, 1},
-    [KIND_SECTION_CUT] = {"section-cut", SEVERITY_WARNING, 1},
-    [KIND_LONG_KEY] = {"long-key", SEVERITY_WARNING, 1},
-    [KIND_HASH_ENTRY] = {"hash-entry", SEVERITY_WARNING, 1},
-    [KIND_INLINE_COMMENT] = {"inline-comment", SEVERITY_WARNING, 1},
-    [KIND_EMPTY_VALUE] = {"empty-value", SEVERITY_WARNING, 1},
-    [KIND_DUPLICATE_KEY] = {"duplicate-key", SEVERITY_WARNING, 1},
-    [KIND_DUPLICATE_SECTION] = {"duplicate-section", SEVERITY_WARNING, 1},
-    [KIND_UNCLOSED_SECTION] = {"unclosed-section", SEVERITY_WARNING, 1},
-    [KIND_TEXT_AFTER_SECTION] = {"text-after-section", SEVERITY_WARNING, 1},
-    [KIND_CARRIAGE_RETURN] = {"carriage-return", SEVERITY_WARNING, 1},
-    [KIND_BYTE_ORDER_MARK] = {"byte-order-mark", SEVERITY_WARNING, 1},
-    [KIND_IGNORED_LINE] = {"ignored-line", SEVERITY_WARNING, 1},
-    [KIND_NOT_INI] = {"not-ini", SEVERITY_WARNING, 1},
-    [KIND_ENTRY_BEFORE_SECTION] = {"entry-before-section", SEVERITY_WARNING, 0},
-    [KIND_HASH_COMMENT] = {"hash-comment", SEVERITY_WARNING, 0},
-};
+#define QVINI_KIND_RULE(kind, name, severity, on) {name, SEVERITY_##severity, on},
+static const KindRule kinds[KIND_COUNT] = {QVINI_KINDS(QVINI_KIND_RULE)};
 
 const char *KindName(Kind kind)
 {
@@ -44,15 +25,11 @@ const char *KindName(Kind kind)
 
 void PutKindNames(FILE *out, int indent, int width)
 {
-    int column = indent;
-    for (int kind = 0; kind < KIND_COUNT; ++kind) {
+    for (int kind = 0, column = width; kind < KIND_COUNT; ++kind) {
         int length = (int)strlen(kinds[kind].name) + (kinds[kind].enabled ? 1 : 6);
-        if (column + length > width) {
-            fprintf(out, "\n%*s", indent, "");
-            column = indent;
-        }
+        if ((column += length) > width)
+            fprintf(out, "\n%*s", indent, ""), column = indent + length;
         fprintf(out, " %s%s", kinds[kind].name, kinds[kind].enabled ? "" : "(off)");
-        column += length;
     }
     putc('\n', out);
 }
@@ -73,9 +50,8 @@ static int Find(const char *name)
     return -1;
 }
 
-const char *ApplyRule(Rules *rules, const char *option)
+const char *ApplyRule(Rules *rules, const char *rule)
 {
-    const char *rule = option + 2; /* after "-W" */
     if (strcmp(rule, "all") == 0) {
         memset(rules->enabled, 1, sizeof rules->enabled);
         return NULL;
