@@ -20,28 +20,25 @@
 typedef struct Checker {
     const char *file;
     const Severity *severity;
-    FindingSink sink;
+    FindingSink sink;   /* with its context */
     void *context;
     const Line *line;
     Names names;
     uint32_t group;     /* of the keys that follow */
-    Text message, quoted[2];
+    Text message, quoted[2]; /* the message being built, and names quoted for it */
     Text held;          /* findings held back, each followed by its message */
-    int judged;         /* 0 not yet; 1 INI: findings go out; -1 not INI */
-    int xml, failed;
+    int judged, failed; /* judged: findings go out, not held back */
+    const char *unlike; /* what shows that the file is not INI: findings are dropped */
     uintmax_t entries, skipped, firstLine, firstColumn; /* for the verdict */
 } Checker;
 
-/* s quoted, or a section name bracketed, for a message; it lasts until the
- * slot is used again. */
-static const char *Quoted(Checker *checker, int slot, const char *s, size_t length, int section)
+/* s quoted, or a section name between [ and ], for a message; it lasts
+ * until the slot is used again. */
+static const char *Quoted(Checker *checker, int slot, const char *s, size_t length, char open)
 {
     Text *text = &checker->quoted[slot];
     text->used = 0;
-    if (section)
-        AddSection(text, s);
-    else
-        AddQuoted(text, s, length);
+    AddEscaped(text, s, length, open, open == '[' ? ']' : '"', 0);
     Add(text, "", 1);
     checker->failed |= text->failed;
     return text->failed ? "" : text->bytes;
@@ -56,9 +53,9 @@ static void Emit(Checker *checker, Kind kind, Severity severity, uintmax_t line,
     finding.message = message->bytes;
     checker->failed |= message->failed;
     int wanted = !checker->failed && checker->severity[kind] != SEVERITY_OFF;
-    if (wanted && checker->judged > 0) {
+    if (wanted && checker->judged) {
         checker->sink(&finding, checker->context);
-    } else if (wanted && checker->judged == 0) {
+    } else if (wanted && checker->unlike == NULL) {
         Add(&checker->held, &finding, sizeof finding);
         Add(&checker->held, message->bytes, message->used);
     }
@@ -78,12 +75,13 @@ static void Report(Checker *checker, Kind kind, const char *at, const char *form
          line->indent + (uintmax_t)(at - line->content) + 1);
 }
 
-/* Judges the file, and hands on or drops what was held back. */
-static void Release(Checker *checker, int judged)
+/* Once the file is judged INI, hands on what was held back; drops it when
+ * the file is not. */
+static void Release(Checker *checker)
 {
     Text *held = &checker->held;
-    checker->judged = judged;
-    for (uint32_t at = 0; judged > 0 && at < held->used;) {
+    checker->judged |= checker->unlike == NULL;
+    for (uint32_t at = 0; checker->judged && at < held->used;) {
         Finding finding;
         memcpy(&finding, held->bytes + at, sizeof finding);
         finding.message = held->bytes + at + sizeof finding;
@@ -98,18 +96,17 @@ static void Release(Checker *checker, int judged)
  * far as it will be. */
 static void Conclude(Checker *checker)
 {
-    int notIni = checker->judged < 0
-                 || (checker->judged == 0 && checker->skipped > 0 && checker->skipped >= checker->entries);
-    Release(checker, notIni ? -1 : 1);
+    if (!checker->judged && checker->skipped > 0 && checker->skipped >= checker->entries)
+        checker->unlike = "no section header, and more lines skipped than entries";
+    Release(checker);
     checker->judged = 1;
-    if (!notIni)
+    if (checker->unlike == NULL)
         return;
     AddFormat(&checker->message,
-              "not INI: %s; the library reads %ju entr%s and skips %ju line%s (-Wignored-line lists them)",
-              checker->xml ? "the file starts with '<' as XML does"
-                           : "no section header, and more lines skipped than entries",
-              checker->entries, checker->entries == 1 ? "y" : "ies", checker->skipped,
-              checker->skipped == 1 ? "" : "s");
+              "not INI: %s; the library reads %ju entr%s and skips %ju line%s "
+              "(-Wignored-line lists them)",
+              checker->unlike, checker->entries, checker->entries == 1 ? "y" : "ies",
+              checker->skipped, checker->skipped == 1 ? "" : "s");
     Emit(checker, KIND_NOT_INI, checker->severity[KIND_NOT_INI], checker->firstLine,
          checker->firstColumn);
 }
@@ -138,15 +135,16 @@ static void Repeated(Checker *checker, const char *section, const char *key)
         Report(checker, kind, line->content,
                "section %s is opened again (first at line %ju%s%s%s): the entries under both "
                "headers form one section",
-               Quoted(checker, 0, section, 0, 1), first->line, respelt ? " as " : "",
-               respelt ? Quoted(checker, 1, spelt, 0, 1) : "",
+               Quoted(checker, 0, section, strlen(section), '['), first->line,
+               respelt ? " as " : "", respelt ? Quoted(checker, 1, spelt, strlen(spelt), '[') : "",
                respelt ? ", names compare without regard to ASCII case" : "");
     else
         Report(checker, kind, line->content,
                "key %s%s%s is set again (first at line %ju): a lookup finds the first value, a "
                "store loaded from the file keeps the last",
-               Quoted(checker, 0, key, strlen(key), 0), section != NULL ? " in section " : "",
-               section != NULL ? Quoted(checker, 1, section, 0, 1) : "", first->line);
+               Quoted(checker, 0, key, strlen(key), '"'), section != NULL ? " in section " : "",
+               section != NULL ? Quoted(checker, 1, section, strlen(section), '[') : "",
+               first->line);
     if (first->repeats > 1)
         return; /* the note goes with the first repeat only */
     AddFormat(&checker->message, "first %s here", key == NULL ? "opened" : "set");
@@ -161,8 +159,8 @@ static void Skipped(Checker *checker, const char *s)
     if (s[0] == '#')
         Report(checker, KIND_HASH_COMMENT, s,
                "'#' starts no comment: the line is skipped only because it holds no '='");
-    if (hidden && checker->judged == 0)
-        Release(checker, 1);
+    if (hidden)
+        Release(checker);
     if (s[0] == '\0' || s[0] == ';' || s[0] == '#' || hidden)
         return;
     ++checker->skipped;
@@ -179,14 +177,14 @@ static void Header(Checker *checker)
     const char *close = memchr(s + 1, ']', (size_t)line->length - 1), *cr = strchr(name, '\r');
     const char *after = close != NULL ? close + 1 : end;
     size_t written = (size_t)((close != NULL ? close : end) - (s + 1));
-    if (checker->judged == 0)
-        Release(checker, 1);
+    Release(checker);
     if (written > QV_INI_MAX_SECTION)
         Report(checker, KIND_SECTION_CUT, s + 1 + QV_INI_MAX_SECTION,
                "section name of %zu characters: the library keeps its first %d", written,
                QV_INI_MAX_SECTION);
     if (close == NULL)
-        Report(checker, KIND_UNCLOSED_SECTION, end, "no ']': the section name runs to the end of the line");
+        Report(checker, KIND_UNCLOSED_SECTION, end,
+               "no ']': the section name runs to the end of the line");
     while (after < end && QvIniIsSpace(*after))
         ++after;
     if (after < end && *after != ';' && *after != '#')
@@ -197,32 +195,42 @@ static void Header(Checker *checker)
     Repeated(checker, name, NULL);
 }
 
-/* An entry the parser reported without a value: keyed by its whole line. */
-static void WithoutValue(Checker *checker)
+static void Entry(Checker *checker)
 {
     const Line *line = checker->line;
-    const char *s = line->content, *equals = memchr(s, '=', (size_t)line->length), *keyEnd = equals;
+    const char *s = line->content, *value = line->value, *cr = strchr(line->key, '\r');
+    const char *equals = memchr(s, '=', (size_t)line->length), *keyEnd = equals;
+    ValueSpan span = value != NULL ? FindValue(line) : (ValueSpan){NULL, 0, NULL};
     while (keyEnd > s && QvIniIsSpace(keyEnd[-1]))
         --keyEnd;
     size_t keyLength = (size_t)(keyEnd - s);
-    if (keyLength > QV_INI_MAX_FIELD)
+    checker->entries += s[0] != '#';
+    if (line->section == NULL)
+        Report(checker, KIND_ENTRY_BEFORE_SECTION, s,
+               "entry above the first section header: a lookup finds it only without a section, "
+               "a store files it under the section \"\"");
+    if (cr != NULL)
+        Report(checker, KIND_CARRIAGE_RETURN, s + (cr - line->key),
+               "the carriage return stays in the key, which a lookup must then name too");
+    if (s[0] == '#')
+        Report(checker, KIND_HASH_ENTRY, s,
+               "'#' starts no comment: the library reads the entry %s%s%s",
+               Quoted(checker, 0, line->key, strlen(line->key), '"'),
+               value != NULL ? " = " : " without a value",
+               value != NULL ? Quoted(checker, 1, value, strlen(value), '"') : "");
+    else if (value == NULL && keyLength > QV_INI_MAX_FIELD)
         Report(checker, KIND_LONG_KEY, s + QV_INI_MAX_FIELD,
                "key of %zu characters is longer than %d: the library reads an entry without a "
                "value, keyed by the whole line",
                keyLength, QV_INI_MAX_FIELD);
-    else
+    else if (value == NULL)
         Report(checker, KIND_EMPTY_VALUE, equals,
                "nothing after '=': the library reads the key %s with no value, which a lookup of "
                "%s does not find",
-               Quoted(checker, 0, line->key, strlen(line->key), 0), Quoted(checker, 1, s, keyLength, 0));
-}
-
-/* An entry with a value. */
-static void WithValue(Checker *checker)
-{
-    const Line *line = checker->line;
-    const char *value = line->value;
-    ValueSpan span = FindValue(line);
+               Quoted(checker, 0, line->key, strlen(line->key), '"'),
+               Quoted(checker, 1, s, keyLength, '"'));
+    if (s[0] == '#' || value == NULL)
+        return;
     if (span.length > QV_INI_MAX_FIELD)
         Report(checker, KIND_VALUE_CUT, span.start + QV_INI_MAX_FIELD,
                "value of %zu characters: the library keeps its first %d%s", span.length,
@@ -239,37 +247,11 @@ static void WithValue(Checker *checker)
         if ((value[i] == ';' && (i == 0 || blankBefore)) || (value[i] == '#' && blankBefore)) {
             Report(checker, KIND_INLINE_COMMENT, span.start + i,
                    "%s is part of the value: no comment can follow a value",
-                   Quoted(checker, 0, value + i, strlen(value + i), 0));
+                   Quoted(checker, 0, value + i, strlen(value + i), '"'));
             break;
         }
     }
     Repeated(checker, line->section, line->key);
-}
-
-static void Entry(Checker *checker)
-{
-    const Line *line = checker->line;
-    const char *s = line->content, *cr = strchr(line->key, '\r');
-    if (line->section == NULL)
-        Report(checker, KIND_ENTRY_BEFORE_SECTION, s,
-               "entry above the first section header: a lookup finds it only without a section, "
-               "a store files it under the section \"\"");
-    if (cr != NULL)
-        Report(checker, KIND_CARRIAGE_RETURN, s + (cr - line->key),
-               "the carriage return stays in the key, which a lookup must then name too");
-    if (s[0] == '#' && line->value != NULL)
-        Report(checker, KIND_HASH_ENTRY, s, "'#' starts no comment: the library reads the entry %s = %s",
-               Quoted(checker, 0, line->key, strlen(line->key), 0),
-               Quoted(checker, 1, line->value, strlen(line->value), 0));
-    else if (s[0] == '#')
-        Report(checker, KIND_HASH_ENTRY, s,
-               "'#' starts no comment: the library reads an entry without a value, keyed by the "
-               "whole line");
-    else if (line->value == NULL)
-        WithoutValue(checker);
-    else
-        WithValue(checker);
-    checker->entries += s[0] != '#';
 }
 
 static void CheckLine(Checker *checker)
@@ -286,22 +268,21 @@ static void CheckLine(Checker *checker)
     if (checker->firstLine == 0 && s[0] != ';' && s[0] != '#') {
         checker->firstLine = line->number;
         checker->firstColumn = line->indent + (uintmax_t)(s - line->content) + 1;
-        if (s[0] == '<' && checker->judged == 0)
-            checker->judged = -1, checker->xml = 1;
+        if (s[0] == '<' && !checker->judged)
+            checker->unlike = "the file starts with '<' as XML does";
     }
-    if (line->reports == 0)
-        Skipped(checker, s);
-    else if (line->key == NULL)
-        Header(checker);
+    if (line->reports != 0)
+        (line->key == NULL ? Header : Entry)(checker);
     else
-        Entry(checker);
+        Skipped(checker, s);
 }
 
 int CheckFile(FILE *file, const char *name, const Severity severity[KIND_COUNT], FindingSink sink,
               void *context)
 {
     Checker checker = {.file = name, .severity = severity, .sink = sink, .context = context,
-                       .group = KEYS_ABOVE_HEADERS, .judged = severity[KIND_NOT_INI] == SEVERITY_OFF};
+                       .group = KEYS_ABOVE_HEADERS,
+                       .judged = severity[KIND_NOT_INI] == SEVERITY_OFF};
     LineReader reader;
     Line line;
     int stopped = 0;
@@ -314,23 +295,23 @@ int CheckFile(FILE *file, const char *name, const Severity severity[KIND_COUNT],
     Conclude(&checker);
     if (stopped)
         Report(&checker, KIND_LONG_LINE, line.content + QV_INI_MAX_LINE,
-               "line of %ju characters after its indentation%s: the library stops at a line over %d "
-               "and reads nothing from here on",
-               line.length, line.last == '\r' ? ", its carriage return included" : "", QV_INI_MAX_LINE);
-    if (!stopped && NulOffset(&reader) >= 0) {
-        AddFormat(&checker.message, "NUL byte at offset %jd: the library reads the text as ending here",
-                  NulOffset(&reader));
+               "line of %ju characters after its indentation%s: the library stops at a line "
+               "over %d and reads nothing from here on",
+               line.length, line.last == '\r' ? ", its carriage return included" : "",
+               QV_INI_MAX_LINE);
+    if (!stopped && reader.start < reader.end && reader.window[reader.start] == '\0') {
+        AddFormat(&checker.message,
+                  "NUL byte at offset %ju: the library reads the text as ending here",
+                  reader.offset + reader.start);
         Emit(&checker, KIND_NUL_BYTE, severity[KIND_NUL_BYTE], reader.number, reader.column + 1);
     }
     FreeNames(&checker.names);
     FreeText(&checker.message);
     FreeText(&checker.quoted[0]);
     FreeText(&checker.quoted[1]);
-    FreeText(&checker.held);
-    if (reader.error != 0)
-        return Fail(EXIT_IO, "%s: %s", name, strerror(reader.error));
-    if (checker.failed)
-        return Fail(EXIT_NO_MEMORY,
-                    "%s: out of memory; -Wno-duplicate-key -Wno-duplicate-section check with less", name);
+    if (reader.error != 0 || checker.failed)
+        return reader.error != 0 ? Fail(EXIT_IO, "%s: %s", name, strerror(reader.error))
+               : Fail(EXIT_NO_MEMORY, "%s: out of memory; -Wno-duplicate-key "
+                      "-Wno-duplicate-section check with less", name);
     return 0;
 }

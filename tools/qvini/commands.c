@@ -7,7 +7,6 @@
 #include "qvini.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #define NoMemory() Fail(EXIT_NO_MEMORY, "out of memory")
@@ -43,12 +42,14 @@ static int ParserCut(const Input *input, const char *section, const char *key)
     int found = 0;
     StartReading(&reader, file);
     while (!found && ReadLine(&reader, &line))
-        found = line.key != NULL && !QvStrCmpCI(line.section, section) && !QvStrCmpCI(line.key, key);
+        found = line.key != NULL && QvStrCmpCI(line.section, section) == 0
+                && QvStrCmpCI(line.key, key) == 0;
     ValueSpan span = found && line.value != NULL ? FindValue(&line) : (ValueSpan){NULL, 0, NULL};
     fclose(file);
     if (span.length <= QV_INI_MAX_FIELD)
         return 0;
-    return Fail(EXIT_PARSER_CUT, "%s:%ju: the value has %zu characters; the parser keeps its first %d%s",
+    return Fail(EXIT_PARSER_CUT,
+                "%s:%ju: the value has %zu characters; the parser keeps its first %d%s",
                 input->name, line.number, span.length, QV_INI_MAX_FIELD,
                 SplitsCharacter(span.start, span.length, QV_INI_MAX_FIELD)
                     ? ", and the cut splits a UTF-8 character" : "");
@@ -56,31 +57,21 @@ static int ParserCut(const Input *input, const char *section, const char *key)
 
 int Get(const Input *input, const char *section, const char *key, uint32_t size)
 {
-    char *value = NULL;
-    if (size != 0 && (value = malloc(size)) == NULL)
-        return NoMemory();
+    static char value[MAX_VALUE_SIZE]; /* its pages cost nothing until written */
     const char *wanted = section[0] != '\0' ? section : NULL;
     int32_t result = QvGetIniValue(input->text, wanted, key, value, size);
-    int status = 0;
-    if (result == QV_OK || result == QV_TRUNCATED) {
-        if (value != NULL) {
-            puts(value);
-            status = ParserCut(input, wanted, key);
-        }
-        if (result == QV_TRUNCATED)
-            status = Fail(EXIT_TRUNCATED, "%s: value of %s cut to %lu bytes by --size",
-                          input->name, key, (unsigned long)size - 1);
-    } else if (result == QV_NOT_FOUND) {
-        status = wanted == NULL
-                     ? Fail(EXIT_FINDINGS, "%s: no entry %s above the first section header",
-                            input->name, key)
-                     : Fail(EXIT_FINDINGS, "%s: no entry %s in section [%s]", input->name, key,
-                            section);
-    } else {
-        status = Refuse(input);
-    }
-    free(value);
-    return status;
+    if (result == QV_NOT_FOUND)
+        return Fail(EXIT_FINDINGS, "%s: no entry %s %s%s%s", input->name, key,
+                    wanted == NULL ? "above the first section header" : "in section [", section,
+                    wanted == NULL ? "" : "]");
+    if (result != QV_OK && result != QV_TRUNCATED)
+        return Refuse(input);
+    if (size != 0)
+        puts(value);
+    int status = size != 0 ? ParserCut(input, wanted, key) : 0;
+    return result != QV_TRUNCATED ? status
+           : Fail(EXIT_TRUNCATED, "%s: value of %s cut to %lu bytes by --size", input->name, key,
+                  (unsigned long)size - 1);
 }
 
 /* ---- list and dump ------------------------------------------------------- */
@@ -130,7 +121,8 @@ static int32_t Print(const char *section, const char *key, const char *value, vo
             AddQuoted(out, value, strlen(value));
         Add(out, "\n", 1);
     }
-    return Put(out) == 0 ? QV_OK : QV_NO_MEMORY;
+    Put(out);
+    return out->failed ? QV_NO_MEMORY : QV_OK;
 }
 
 int List(const Input *input, const char *section, Format format)
@@ -189,7 +181,8 @@ static void PrintFinding(const Finding *finding, void *context)
         AddFormat(out, "{\"file\":");
         AddJson(out, finding->file);
         AddFormat(out, ",\"line\":%ju,\"column\":%ju,\"severity\":\"%s\",\"name\":\"%s\"",
-                  finding->line, finding->column, severities[finding->severity], KindName(finding->kind));
+                  finding->line, finding->column, severities[finding->severity],
+                  KindName(finding->kind));
         AddMember(out, "message", finding->message);
         AddFormat(out, "}\n");
     }
@@ -201,14 +194,16 @@ int Check(char *const *files, int count, const Rules *rules, Format format)
     Severity severity[KIND_COUNT];
     Tally tally = {format, {0}, {0}};
     int status = 0, checked = 0;
-    Severities(rules, severity);
+    for (int kind = 0; kind < KIND_COUNT; ++kind)
+        severity[kind] = rules->allErrors && rules->severity[kind] != SEVERITY_OFF
+                             ? SEVERITY_ERROR : rules->severity[kind];
     for (int i = 0; i < count; ++i) {
         const char *name;
         FILE *file = OpenFile(files[i], &name);
         int result = file != NULL ? CheckFile(file, name, severity, PrintFinding, &tally) : EXIT_IO;
         checked += file != NULL;
-        if (file != NULL)
-            CloseFile(file);
+        if (file != NULL && file != stdin)
+            fclose(file);
         status = result > status ? result : status;
     }
     FreeText(&tally.out);

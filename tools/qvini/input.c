@@ -28,12 +28,6 @@ FILE *OpenFile(const char *path, const char **name)
     return file;
 }
 
-void CloseFile(FILE *file)
-{
-    if (file != stdin)
-        fclose(file);
-}
-
 static char *Reserve(size_t *size)
 {
     size_t page = (size_t)sysconf(_SC_PAGESIZE);
@@ -50,7 +44,8 @@ static char *Reserve(size_t *size)
 
 static int TooLarge(const Input *input, const char *atLeast, uintmax_t size)
 {
-    return Fail(EXIT_NO_MEMORY, "%s: %s%ju bytes, more than one block of memory can hold here (%zu)",
+    return Fail(EXIT_NO_MEMORY,
+                "%s: %s%ju bytes, more than one block of memory can hold here (%zu)",
                 input->name, atLeast, size, input->mapped - 1);
 }
 
@@ -68,7 +63,8 @@ static int ReadAll(FILE *file, Input *input)
     for (;;) {
         char spare;
         size_t room = input->mapped - 1 - input->size;
-        size_t got = fread(room > 0 ? input->text + input->size : &spare, 1, room > 0 ? room : 1, file);
+        size_t got = fread(room > 0 ? input->text + input->size : &spare, 1,
+                           room > 0 ? room : 1, file);
         if (ferror(file))
             return Fail(EXIT_IO, "%s: %s", input->name, strerror(errno));
         if (got == 0)
@@ -81,25 +77,23 @@ static int ReadAll(FILE *file, Input *input)
 
 int ReadInput(const char *path, Input *input)
 {
-    *input = (Input){path, NULL, 0, 0};
+    *input = (Input){0};
     FILE *file = OpenFile(path, &input->name);
     int result = file != NULL ? ReadAll(file, input) : EXIT_IO;
     size_t page = (size_t)sysconf(_SC_PAGESIZE), kept = (input->size + page) & ~(page - 1);
-    if (file != NULL)
-        CloseFile(file);
-    if (result != 0) {
-        FreeInput(input);
-    } else {
+    if (file != NULL && file != stdin)
+        fclose(file);
+    if (result == 0) { /* what the text does not fill is given back */
         munmap(input->text + kept, input->mapped - kept);
         input->mapped = kept;
         input->text[input->size] = '\0';
+    } else if (input->text != NULL) {
+        munmap(input->text, input->mapped);
     }
     return result;
 }
 
 void FreeInput(Input *input)
 {
-    if (input->text != NULL)
-        munmap(input->text, input->mapped);
-    input->text = NULL;
+    munmap(input->text, input->mapped);
 }

@@ -10,14 +10,11 @@
 
 void StartReading(LineReader *reader, FILE *file)
 {
-    reader->file = file;
-    reader->error = reader->ended = reader->inSection = 0;
-    reader->offset = reader->column = reader->start = reader->end = 0;
-    reader->number = 1;
+    *reader = (LineReader){.file = file, .number = 1};
 }
 
 /* Moves the bytes not yet taken to the window's start and reads more after
- * them, keeping a byte for the NUL that ends the text; 0 when none came. */
+ * them, and a NUL after those; 0 when none came. */
 static int Fill(LineReader *reader)
 {
     size_t kept = reader->end - reader->start, room = sizeof reader->window - 1 - kept, got = 0;
@@ -30,6 +27,7 @@ static int Fill(LineReader *reader)
         reader->error = !ferror(reader->file) ? 0 : errno != 0 ? errno : EIO;
     }
     reader->end = kept + got;
+    reader->window[reader->end] = '\0';
     return got != 0;
 }
 
@@ -48,15 +46,6 @@ static int32_t NoteReport(const char *section, const char *key, const char *valu
     if (value != NULL)
         line->value = strcpy(reader->value, value);
     return QV_OK;
-}
-
-/* The bytes of a line from s on, up to a line feed or a NUL, at most limit. */
-static size_t Span(const char *s, size_t limit)
-{
-    size_t n = 0;
-    while (n < limit && s[n] != '\n' && s[n] != '\0')
-        ++n;
-    return n;
 }
 
 int ReadLine(LineReader *reader, Line *line)
@@ -79,8 +68,8 @@ int ReadLine(LineReader *reader, Line *line)
         s = reader->window;
     }
     /* One byte over the limit is enough for the parser to refuse a line. */
-    size_t available = reader->end - reader->start;
-    size_t n = Span(s, available <= QV_INI_MAX_LINE ? available : QV_INI_MAX_LINE + 1);
+    size_t n = strcspn(s, "\n"); /* the window ends in a NUL */
+    n = n <= QV_INI_MAX_LINE ? n : QV_INI_MAX_LINE + 1;
     *line = (Line){reader->number, reader->column, s, n, s[n - 1], QV_OK, 0, NULL, NULL, NULL};
     char after = s[n];
     s[n] = '\0';
@@ -94,7 +83,7 @@ int ReadLine(LineReader *reader, Line *line)
         s[n] = after; /* the length is counted on to the line's end */
         while (reader->start < reader->end || Fill(reader)) {
             const char *rest = reader->window + reader->start;
-            size_t more = Span(rest, reader->end - reader->start);
+            size_t more = strcspn(rest, "\n");
             line->last = more > 0 ? rest[more - 1] : line->last;
             line->length += more;
             if ((reader->start += more) < reader->end)
@@ -102,12 +91,6 @@ int ReadLine(LineReader *reader, Line *line)
         }
     }
     return 1;
-}
-
-intmax_t NulOffset(const LineReader *reader)
-{
-    int nul = reader->start < reader->end && reader->window[reader->start] == '\0';
-    return nul ? (intmax_t)(reader->offset + reader->start) : -1;
 }
 
 ValueSpan FindValue(const Line *line)

@@ -18,39 +18,26 @@
 
 #include "qvini.h"
 
-enum { DEFAULT_SIZE = QV_INI_MAX_FIELD + 1, MAX_SIZE = 1 << 20 };
+enum { DEFAULT_SIZE = QV_INI_MAX_FIELD + 1 };
 
 static void Help(void)
 {
-    fputs("usage: qvini get [--size N] FILE SECTION KEY\n"
-          "       qvini list [--format=json] FILE [SECTION]\n"
-          "       qvini dump [--format=json] FILE\n"
+    fputs("usage: qvini get [--size N] FILE SECTION KEY      the value of the first match\n"
+          "       qvini list [--format=json] FILE [SECTION]  the parser's reports, in order\n"
+          "       qvini dump [--format=json] FILE            a store loaded from FILE\n"
           "       qvini check [--format=json] [-W...] FILE...\n"
           "       qvini help | --help | --version\n"
-          "\n"
-          "Reads INI files with libqv-utility_t exactly as a host does.  FILE - is\n"
-          "standard input; SECTION \"\" stands for the entries above the first header.\n"
-          "\n"
-          "  get    the value of the first entry matching SECTION and KEY\n"
-          "  list   every header and entry the parser reports, in text order\n"
-          "  dump   the items of a store loaded from FILE\n"
-          "  check  where the library reads FILE differently than a person would;\n"
-          "         -WNAME, -Wno-NAME, -Wall, -Werror and -Werror=NAME choose among",
+          "Reads INI files with libqv-utility_t exactly as a host does; check shows where\n"
+          "the library reads FILE differently than a person would.  FILE - is standard\n"
+          "input; SECTION \"\" stands for the entries above the first header.\n"
+          "-WNAME, -Wno-NAME, -Wall, -Werror and -Werror=NAME choose among",
           stdout);
-    PutKindNames(stdout, 8, 76);
+    PutKindNames(stdout);
     fputs("\nThe exit statuses and what each finding means: qvini(1).\n", stdout);
 }
 
-QV_PRINTF_LIKE(1, 2) static int Usage(const char *format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    fputs("qvini: ", stderr);
-    vfprintf(stderr, format, arguments);
-    va_end(arguments);
-    fputs("; try 'qvini --help'\n", stderr);
-    return EXIT_USAGE;
-}
+/* Fail tells a usage error by its status. */
+#define Usage(...) Fail(EXIT_USAGE, __VA_ARGS__)
 
 static int BadValue(const char *option, const char *wanted, const char *value)
 {
@@ -59,8 +46,8 @@ static int BadValue(const char *option, const char *wanted, const char *value)
 }
 
 typedef struct Command {
-    const char *name, *operands; /* as the help names them */
-    const char *options;         /* s: --size, f: --format, W: -W */
+    const char *name, *operands, *options; /* operands as the help names them; options
+                                              s: --size, f: --format, W: -W */
     int least, most;
 } Command;
 
@@ -74,8 +61,8 @@ static const Command commands[] = {
 typedef struct Options {
     uint32_t size;
     Format format;
-    Rules rules;
     int help;
+    Rules rules;
 } Options;
 
 /* Options may stand anywhere among the operands, which getopt moves after
@@ -97,34 +84,39 @@ static int ParseOptions(int argc, char **argv, const Command *command, Options *
         if (option == 'h')
             options->help = 1;
         else if (option == '?' || strchr(command->options, option) == NULL)
-            return Usage("%s takes no option %s", command->name, option == '?' ? argv[optind - 1] : name);
-        else if (option == 's' && (value[0] < '0' || value[0] > '9' || *end != '\0' || size > MAX_SIZE))
+            return Usage("%s takes no option %s", command->name,
+                         option == '?' ? argv[optind - 1] : name);
+        else if (option == 's'
+                 && (value[0] < '0' || value[0] > '9' || *end != '\0' || size > MAX_VALUE_SIZE))
             return BadValue(name, "a byte count from 0 to 1048576", value);
         else if (option == 'f' && strcmp(value, "json") != 0 && strcmp(value, "text") != 0)
             return BadValue(name, "text or json", value);
         else if (option == 'W' && (wrong = ApplyRule(&options->rules, value)) != NULL)
             return Usage("-W%s %s", value, wrong);
         options->size = option == 's' ? (uint32_t)size : options->size;
-        options->format = option == 'f' ? (value[0] == 'j' ? FORMAT_JSON : FORMAT_TEXT) : options->format;
+        if (option == 'f')
+            options->format = value[0] == 'j' ? FORMAT_JSON : FORMAT_TEXT;
     }
     return 0;
 }
 
 int main(int argc, char **argv)
 {
-    Options options = {DEFAULT_SIZE, FORMAT_TEXT, {{0}, {0}, 0}, 0};
+    Options options = {DEFAULT_SIZE, FORMAT_TEXT, 0, {{0}, 0}};
     const Command *command = NULL;
     const char *name = argc > 1 ? argv[1] : "";
     Input input;
     if (argc < 2)
         return Usage("no command given");
     if (strcmp(name, "--version") == 0) {
-        printf("qvini %s, built with libqv-utility_t %s\n", QVINI_VERSION, QV_UTILITY_VERSION_STRING);
+        printf("qvini %s, built with libqv-utility_t %s\n", QVINI_VERSION,
+               QV_UTILITY_VERSION_STRING);
         return 0;
     }
     for (size_t i = 0; i < sizeof commands / sizeof commands[0]; ++i)
         command = strcmp(commands[i].name, name) == 0 ? &commands[i] : command;
-    options.help = strcmp(name, "help") == 0 || strcmp(name, "--help") == 0 || strcmp(name, "-h") == 0;
+    options.help = strcmp(name, "help") == 0 || strcmp(name, "--help") == 0
+                   || strcmp(name, "-h") == 0;
     if (command == NULL && !options.help)
         return Usage("unknown command '%s'", name);
     StartRules(&options.rules);

@@ -11,17 +11,15 @@
 #include <string.h>
 
 /* FNV-1a from a basis that the group changes, over the bytes as
- * QvStringToLC lower-cases them, taken from the library once for every
- * byte. */
+ * QvStringToLC lower-cases them: every byte once, through the library. */
 static uint32_t Hash(uint32_t group, const char *name)
 {
-    static unsigned char folded[256];
-    if (folded['A'] == 0)
-        for (int c = 1; c < 256; ++c) {
-            char one[2] = {(char)c, '\0'};
-            QvStringToLC(one);
-            folded[c] = (unsigned char)one[0];
-        }
+    static unsigned char folded[257]; /* 1 to 255 and a NUL, lower-cased */
+    if (folded[1] == 0) {
+        for (int c = 1; c < 256; ++c)
+            folded[c] = (unsigned char)c;
+        QvStringToLC((char *)folded + 1);
+    }
     uint32_t hash = (2166136261u ^ group) * 16777619u;
     for (const unsigned char *p = (const unsigned char *)name; *p != '\0'; ++p)
         hash = (hash ^ folded[*p]) * 16777619u;
@@ -80,5 +78,4 @@ void FreeNames(Names *names)
     free(names->names);
     free(names->slots);
     FreeText(&names->text);
-    *names = (Names){0};
 }

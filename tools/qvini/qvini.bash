@@ -6,59 +6,42 @@
 # package.  bash splits words at "=" and ":" too, so "--format=json" arrives
 # as "--format" "=" "json"; a quoted word keeps its quotes.
 
-# The word $1 as the shell reads it, in REPLY; the quote it leaves open, if
-# any, in _qvini_quote.
+# The word $1 as the shell reads it, in REPLY (as it stands when it could
+# run something); the quote it leaves open, if any, in _qvini_quote.
 _qvini_dequote() {
-    local word=$1 c
-    REPLY="" _qvini_quote=""
-    while [[ -n $word ]]; do
-        c=${word:0:1} word=${word:1}
-        if [[ $_qvini_quote == "'" && $c != "'" ]] || [[ $_qvini_quote == '"' && $c != [\"\\] ]]; then
-            REPLY+=$c
-        elif [[ $c == \\ ]]; then
-            [[ $_qvini_quote == '"' && ${word:0:1} != [\"\\\$\`] ]] && REPLY+=$c
-            REPLY+=${word:0:1} word=${word:1}
-        elif [[ $c == [\"\'] ]]; then
-            [[ -z $_qvini_quote ]] && _qvini_quote=$c || _qvini_quote=""
-        else
-            REPLY+=$c
-        fi
-    done
+    _qvini_quote=""
+    [[ $1 == [\"\']* && $1 != ?*"${1:0:1}" ]] && _qvini_quote=${1:0:1}
+    REPLY=$1
+    [[ $1 == *[\$\`\;\&\|\<\>\(\)]* ]] || eval "REPLY=$1$_qvini_quote" 2>/dev/null
 }
 
 # Offers those of the words after $1 that start with what $1 stands for,
 # quoted as $1 has begun to quote.
 _qvini_offer() {
-    local word typed
     _qvini_dequote "$1"
-    typed=$REPLY
+    local word typed=$REPLY
     shift
     for word; do
         [[ $word == "$typed"* ]] || continue
         case $_qvini_quote in
         \') word=${word//\'/\'\\\'\'} ;;
-        \") word=${word//\\/\\\\} word=${word//\"/\\\"} word=${word//\$/\\\$} word=${word//\`/\\\`} ;;
+        \") word=${word//\\/\\\\} word=${word//\"/\\\"}
+            word=${word//\$/\\\$} word=${word//\`/\\\`} ;;
         *) printf -v word %q "$word" ;;
         esac
         COMPREPLY+=("$word")
     done
 }
 
-# The section names (with "[") or the keys (with '"') that qvini list
-# prints for the arguments after, without list's escapes.
+# The section names (for "[") or the keys (for '"') that qvini list prints
+# for the arguments after, without list's escapes.
 _qvini_names() {
-    local start=$1 line name names=()
+    local start=$1 line names=()
     shift
     while IFS= read -r line; do
-        if [[ $start == "[" && $line =~ ^\[(.*)\]$ ]]; then
-            name=${BASH_REMATCH[1]//\\]/]}
-        elif [[ $start == '"' && $line =~ ^\"(([^\"\\]|\\.)*)\" ]]; then
-            name=${BASH_REMATCH[1]//\\\"/\"}
-        else
-            continue
-        fi
-        printf -v name %b "$name"
-        names+=("$name")
+        [[ $start$line =~ ^\[\[(.*)\]$|^\"\"(([^\"\\]|\\.)*)\" ]] || continue
+        printf -v line %b "${BASH_REMATCH[1]//\\]/]}${BASH_REMATCH[2]//\\\"/\"}"
+        names+=("$line")
     done < <("$qvini" list "$@" 2>/dev/null)
     _qvini_offer "$cur" "${names[@]}"
 }
@@ -75,7 +58,8 @@ _qvini() {
         _qvini_offer "$cur" text json
     elif [[ $command == check && ($cur == -W* || ($prev == -Werror && -n $joined)) ]]; then
         local kind words=(-Wall -Werror)
-        for kind in $("$qvini" --help 2>/dev/null | sed -n '/choose among/,/^$/{s/(off)//g;p}' | tail -n +2); do
+        local kinds=$("$qvini" --help 2>/dev/null | sed -n '/choose among/,/^$/{s/(off)//g;p}')
+        for kind in ${kinds#*choose among}; do
             [[ -n $joined ]] && words+=("$kind") || words+=("-W$kind" "-Wno-$kind" "-Werror=$kind")
         done
         _qvini_offer "$cur" "${words[@]}"
@@ -93,7 +77,7 @@ _qvini() {
                 ((i++))
             elif [[ ${COMP_WORDS[i]} != -?* ]]; then
                 _qvini_dequote "${COMP_WORDS[i]}"
-                operands+=("${REPLY/#\~\//$HOME/}")
+                operands+=("$REPLY")
             fi
         done
         case $command,${#operands[@]} in

@@ -13,6 +13,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <qv-utility.h>
 
@@ -44,18 +45,21 @@ QV_PRINTF_LIKE(2, 0) void AddFormatV(Text *text, const char *format, va_list arg
 /* s[0, length) between double quotes: valid UTF-8 as it stands; \\ and the
  * quote, \t, \r, \n and other control characters, and bytes that are not
  * valid UTF-8 escaped ("\x0b", "\xc3"). */
-void AddQuoted(Text *text, const char *s, size_t length);
+#define AddQuoted(text, s, length) AddEscaped(text, s, length, '"', '"', 0)
 
 /* A header's name between [ and ], escaped in the same way. */
-void AddSection(Text *text, const char *name);
+#define AddSection(text, name) AddEscaped(text, name, strlen(name), '[', ']', 0)
+
+/* s[0, length) between open and close: as AddQuoted, or as a JSON string
+ * (json 1); null for a null s. */
+void AddEscaped(Text *text, const char *s, size_t length, char open, char close, int json);
 
 /* s as a JSON string, bytes that are not valid UTF-8 as U+FFFD; null for a
  * null s. */
-void AddJson(Text *text, const char *s);
+#define AddJson(text, s) AddEscaped(text, s, (s) != NULL ? strlen(s) : 0, '"', '"', 1)
 
-/* Writes the text to standard output and empties it; 0, or -1 when memory
- * ran out while it was built. */
-int Put(Text *text);
+/* Writes the text to standard output and empties it. */
+void Put(Text *text);
 
 void FreeText(Text *text);
 
@@ -63,7 +67,8 @@ void FreeText(Text *text);
 int SplitsCharacter(const char *s, size_t length, size_t at);
 
 /* Writes "qvini: " and the message on standard error, after whatever
- * standard output holds, and answers status. */
+ * standard output holds, and a pointer to the help after a usage error;
+ * answers status. */
 QV_PRINTF_LIKE(2, 3) int Fail(int status, const char *format, ...);
 
 /* ---- input.c: files opened, and read whole into one block ended by a NUL,
@@ -72,8 +77,7 @@ QV_PRINTF_LIKE(2, 3) int Fail(int status, const char *format, ...);
 typedef struct Input {
     const char *name; /* for messages: the path, or "<stdin>" for "-" */
     char *text;       /* the file's bytes and a NUL after them */
-    size_t size;      /* bytes read */
-    size_t mapped;    /* bytes of the block that holds them */
+    size_t size, mapped; /* bytes read; bytes of the block that holds them */
 } Input;
 
 /* Reads path ("-": standard input) whole.  0, or EXIT_IO or EXIT_NO_MEMORY
@@ -84,7 +88,6 @@ void FreeInput(Input *input);
 /* path opened for reading, or standard input for "-", with the name that
  * messages give it; null after a message. */
 FILE *OpenFile(const char *path, const char **name);
-void CloseFile(FILE *file);
 
 /* ---- lines.c: text read from a stream line by line ---------------------
  *
@@ -98,8 +101,7 @@ void CloseFile(FILE *file);
  * size is read in a few kilobytes. */
 
 typedef struct Line {
-    uintmax_t number;      /* 1 for the first line */
-    uintmax_t indent;      /* bytes before content on its line */
+    uintmax_t number, indent; /* 1 for the first line; bytes before content */
     const char *content;   /* after the indentation the parser skips, ended
                               by a NUL unless the line is overlong */
     uintmax_t length;      /* of content, to the line feed, a NUL byte or the
@@ -116,11 +118,9 @@ typedef struct Line {
 
 typedef struct LineReader {
     FILE *file;
-    int error;             /* errno of a failed read, else 0 */
-    int ended;             /* the file has given all it has */
+    int error, ended;      /* errno of a failed read; the file has given all */
     uintmax_t offset;      /* of window[0] in the file */
-    uintmax_t number;      /* of the line at window[start] */
-    uintmax_t column;      /* bytes of that line before window[start] */
+    uintmax_t number, column; /* the line and its byte at window[start] */
     size_t start, end;     /* the bytes read and not yet taken */
     Line *line;            /* the one being read */
     int inSection;
@@ -134,12 +134,9 @@ void StartReading(LineReader *reader, FILE *file);
 
 /* The next line as the parser reads it, 1; 0 once the text is over: at
  * the end of the file, at a read error (reader->error), or at a NUL byte,
- * which then stands at NulOffset.  The line's strings last until the next
- * call.  An overlong line is the last one read. */
+ * which then stands at window[start].  The line's strings last until the
+ * next call.  An overlong line is the last one read. */
 int ReadLine(LineReader *reader, Line *line);
-
-/* Where the text ended at a NUL byte, or -1 when it did not. */
-intmax_t NulOffset(const LineReader *reader);
 
 /* Where the value of an entry with a value stands in its line: after the "=" and the blanks
  * that follow it, up to the first carriage return or the line's end, less
@@ -162,9 +159,8 @@ ValueSpan FindValue(const Line *line);
 enum { SECTION_NAMES = 0, KEYS_ABOVE_HEADERS = 1 };
 
 typedef struct Name {
-    uint32_t hash, group;
-    uint32_t text;         /* where the name is in Names.text */
-    uint32_t repeats;      /* how often it was named again, at most UINT32_MAX */
+    uint32_t hash, group, text, repeats; /* text: where it is in Names.text;
+                                            repeats: how often named again */
     uintmax_t line, column;
 } Name;
 
@@ -183,15 +179,8 @@ typedef struct Names {
 Name *Remember(Names *names, uint32_t group, const char *name, uintmax_t line, uintmax_t column);
 void FreeNames(Names *names);
 
-static inline uint32_t KeyGroup(const Names *names, const Name *section)
-{
-    return (uint32_t)(section - names->names) + 2;
-}
-
-static inline const char *NameText(const Names *names, const Name *name)
-{
-    return names->text.bytes + name->text;
-}
+#define KeyGroup(set, section) ((uint32_t)((section) - (set)->names) + 2)
+#define NameText(set, name) ((set)->text.bytes + (name)->text)
 
 /* ---- check.c and warnings.c: where the library reads a file differently
  * than a person would.  Each finding names its line and column, says what
@@ -203,19 +192,19 @@ typedef enum Severity { SEVERITY_OFF, SEVERITY_NOTE, SEVERITY_WARNING, SEVERITY_
  * the options' prefixes take), its severity (errors are where the library
  * stops reading), and whether it is on by default; the two off are readings
  * a person usually means. */
-#define QVINI_KINDS(X)                                                                            \
-    X(LONG_LINE, "long-line", ERROR, 1) X(NUL_BYTE, "nul-byte", ERROR, 1)                        \
-    X(VALUE_CUT, "value-cut", WARNING, 1) X(SECTION_CUT, "section-cut", WARNING, 1)              \
-    X(LONG_KEY, "long-key", WARNING, 1) X(HASH_ENTRY, "hash-entry", WARNING, 1)                  \
-    X(INLINE_COMMENT, "inline-comment", WARNING, 1) X(EMPTY_VALUE, "empty-value", WARNING, 1)    \
-    X(DUPLICATE_KEY, "duplicate-key", WARNING, 1)                                                \
-    X(DUPLICATE_SECTION, "duplicate-section", WARNING, 1)                                        \
-    X(UNCLOSED_SECTION, "unclosed-section", WARNING, 1)                                          \
-    X(TEXT_AFTER_SECTION, "text-after-section", WARNING, 1)                                      \
-    X(CARRIAGE_RETURN, "carriage-return", WARNING, 1)                                            \
-    X(BYTE_ORDER_MARK, "byte-order-mark", WARNING, 1)                                            \
-    X(IGNORED_LINE, "ignored-line", WARNING, 1) X(NOT_INI, "not-ini", WARNING, 1)                \
-    X(ENTRY_BEFORE_SECTION, "entry-before-section", WARNING, 0)                                  \
+#define QVINI_KINDS(X)                                                                        \
+    X(LONG_LINE, "long-line", ERROR, 1) X(NUL_BYTE, "nul-byte", ERROR, 1)                    \
+    X(VALUE_CUT, "value-cut", WARNING, 1) X(SECTION_CUT, "section-cut", WARNING, 1)          \
+    X(LONG_KEY, "long-key", WARNING, 1) X(HASH_ENTRY, "hash-entry", WARNING, 1)              \
+    X(INLINE_COMMENT, "inline-comment", WARNING, 1) X(EMPTY_VALUE, "empty-value", WARNING, 1) \
+    X(DUPLICATE_KEY, "duplicate-key", WARNING, 1)                                            \
+    X(DUPLICATE_SECTION, "duplicate-section", WARNING, 1)                                    \
+    X(UNCLOSED_SECTION, "unclosed-section", WARNING, 1)                                      \
+    X(TEXT_AFTER_SECTION, "text-after-section", WARNING, 1)                                  \
+    X(CARRIAGE_RETURN, "carriage-return", WARNING, 1)                                        \
+    X(BYTE_ORDER_MARK, "byte-order-mark", WARNING, 1)                                        \
+    X(IGNORED_LINE, "ignored-line", WARNING, 1) X(NOT_INI, "not-ini", WARNING, 1)            \
+    X(ENTRY_BEFORE_SECTION, "entry-before-section", WARNING, 0)                              \
     X(HASH_COMMENT, "hash-comment", WARNING, 0)
 
 #define QVINI_KIND_ENUM(kind, name, severity, on) KIND_##kind,
@@ -224,8 +213,7 @@ typedef enum Kind { QVINI_KINDS(QVINI_KIND_ENUM) KIND_COUNT } Kind;
 
 typedef struct Finding {
     const char *file;
-    uintmax_t line;
-    uintmax_t column;   /* in bytes, 1 for a line's first */
+    uintmax_t line, column; /* the column in bytes, 1 for a line's first */
     Severity severity;  /* a note adds to the finding before it */
     Kind kind;
     const char *message;
@@ -244,9 +232,8 @@ int CheckFile(FILE *file, const char *name, const Severity severity[KIND_COUNT],
 /* Which kinds are on, and at which severity: the defaults changed by the
  * -W options. */
 typedef struct Rules {
-    unsigned char enabled[KIND_COUNT];
-    unsigned char error[KIND_COUNT];
-    int allErrors; /* -Werror */
+    Severity severity[KIND_COUNT];
+    int allErrors; /* -Werror: every kind that is on */
 } Rules;
 
 void StartRules(Rules *rules);
@@ -255,20 +242,20 @@ void StartRules(Rules *rules);
  * error=NAME.  Null, or what was wrong with it. */
 const char *ApplyRule(Rules *rules, const char *rule);
 
-void Severities(const Rules *rules, Severity severity[KIND_COUNT]);
-
 const char *KindName(Kind kind);
 
-/* Every name for the help, "(off)" after those off by default, in lines
- * of at most width columns after indent blanks. */
-void PutKindNames(FILE *out, int indent, int width);
+/* Every name for the help, "(off)" after those off by default, on lines of
+ * their own. */
+void PutKindNames(FILE *out);
 
 /* ---- commands.c: what main.c runs once the arguments are understood.  Each
  * answers an exit status and has written its messages. */
 
 typedef enum Format { FORMAT_TEXT, FORMAT_JSON } Format;
 
-/* section "" stands for the entries above the first header. */
+/* section "" stands for the entries above the first header; size is at
+ * most MAX_VALUE_SIZE. */
+enum { MAX_VALUE_SIZE = 1 << 20 };
 int Get(const Input *input, const char *section, const char *key, uint32_t size);
 int List(const Input *input, const char *section, Format format); /* section may be null */
 int Dump(const Input *input, Format format);

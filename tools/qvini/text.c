@@ -23,7 +23,8 @@ void Add(Text *text, const void *bytes, size_t length)
 
 void AddFormatV(Text *text, const char *format, va_list arguments)
 {
-    if (QvFormatVAListAndAppendToBuffer(&text->bytes, &text->capacity, &text->used, format, arguments))
+    if (QvFormatVAListAndAppendToBuffer(&text->bytes, &text->capacity, &text->used, format,
+                                        arguments))
         text->failed = 1;
 }
 
@@ -35,11 +36,10 @@ void AddFormat(Text *text, const char *format, ...)
     va_end(arguments);
 }
 
-int Put(Text *text)
+void Put(Text *text)
 {
     fwrite(text->bytes, 1, text->used, stdout);
     text->used = 0;
-    return text->failed ? -1 : 0;
 }
 
 void FreeText(Text *text)
@@ -57,22 +57,22 @@ static size_t CharacterLength(const unsigned char *s, size_t left)
                     : s[0] < 0xF5 ? 4 : 0;
     unsigned char low = s[0] == 0xE0 ? 0xA0 : s[0] == 0xF0 ? 0x90 : 0x80; /* of the 2nd byte */
     unsigned char high = s[0] == 0xED ? 0x9F : s[0] == 0xF4 ? 0x8F : 0xBF;
-    if (length < 2)
-        return length;
-    if (left < length || s[1] < low || s[1] > high)
-        return 0;
-    for (size_t i = 2; i < length; ++i)
-        if ((s[i] & 0xC0) != 0x80)
+    for (size_t i = 1; i < length; ++i)
+        if (i >= left || s[i] < (i == 1 ? low : 0x80) || s[i] > (i == 1 ? high : 0xBF))
             return 0;
     return length;
 }
 
-/* s[0, length) between open and close.  For people a control character is
- * C0, DEL or C1 (0xC2 0x80-0x9F) and shows by its bytes; JSON escapes only
- * C0, by its code point, and an invalid byte as U+FFFD. */
-static void AddEscaped(Text *text, const char *s, size_t length, char open, char close, int json)
+/* For people a control character is C0, DEL or C1 (0xC2 0x80-0x9F) and
+ * shows by its bytes; JSON escapes only C0, by its code point, and an
+ * invalid byte as U+FFFD. */
+void AddEscaped(Text *text, const char *s, size_t length, char open, char close, int json)
 {
     const unsigned char *p = (const unsigned char *)s, *end = p + length, *plain = p;
+    if (s == NULL) {
+        Add(text, "null", 4);
+        return;
+    }
     Add(text, &open, 1);
     while (p < end) {
         size_t n = CharacterLength(p, (size_t)(end - p));
@@ -99,24 +99,6 @@ static void AddEscaped(Text *text, const char *s, size_t length, char open, char
     Add(text, &close, 1);
 }
 
-void AddQuoted(Text *text, const char *s, size_t length)
-{
-    AddEscaped(text, s, length, '"', '"', 0);
-}
-
-void AddSection(Text *text, const char *name)
-{
-    AddEscaped(text, name, strlen(name), '[', ']', 0);
-}
-
-void AddJson(Text *text, const char *s)
-{
-    if (s == NULL)
-        Add(text, "null", 4);
-    else
-        AddEscaped(text, s, strlen(s), '"', '"', 1);
-}
-
 int SplitsCharacter(const char *s, size_t length, size_t at)
 {
     const unsigned char *u = (const unsigned char *)s;
@@ -133,7 +115,7 @@ int Fail(int status, const char *format, ...)
     fflush(stdout);
     fputs("qvini: ", stderr);
     vfprintf(stderr, format, arguments);
-    putc('\n', stderr);
+    fputs(status == EXIT_USAGE ? "; try 'qvini --help'\n" : "\n", stderr);
     va_end(arguments);
     return status;
 }

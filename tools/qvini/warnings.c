@@ -23,60 +23,41 @@ const char *KindName(Kind kind)
     return kinds[kind].name;
 }
 
-void PutKindNames(FILE *out, int indent, int width)
+void PutKindNames(FILE *out)
 {
-    for (int kind = 0, column = width; kind < KIND_COUNT; ++kind) {
-        int length = (int)strlen(kinds[kind].name) + (kinds[kind].enabled ? 1 : 6);
-        if ((column += length) > width)
-            fprintf(out, "\n%*s", indent, ""), column = indent + length;
-        fprintf(out, " %s%s", kinds[kind].name, kinds[kind].enabled ? "" : "(off)");
-    }
+    for (int kind = 0; kind < KIND_COUNT; ++kind)
+        fprintf(out, "%s%s%s", kind % 4 != 0 ? " " : "\n         ", kinds[kind].name,
+                kinds[kind].enabled ? "" : "(off)");
     putc('\n', out);
 }
 
 void StartRules(Rules *rules)
 {
-    static const Rules Rules0;
-    *rules = Rules0;
     for (int kind = 0; kind < KIND_COUNT; ++kind)
-        rules->enabled[kind] = (unsigned char)kinds[kind].enabled;
-}
-
-static int Find(const char *name)
-{
-    for (int kind = 0; kind < KIND_COUNT; ++kind)
-        if (strcmp(kinds[kind].name, name) == 0)
-            return kind;
-    return -1;
+        rules->severity[kind] = kinds[kind].enabled ? kinds[kind].severity : SEVERITY_OFF;
+    rules->allErrors = 0;
 }
 
 const char *ApplyRule(Rules *rules, const char *rule)
 {
-    if (strcmp(rule, "all") == 0) {
-        memset(rules->enabled, 1, sizeof rules->enabled);
+    int off = strncmp(rule, "no-", 3) == 0, error = strncmp(rule, "error=", 6) == 0, kind;
+    if (strcmp(rule, "all") == 0 || strcmp(rule, "error") == 0) {
+        for (kind = 0; kind < KIND_COUNT && rule[0] == 'a'; ++kind)
+            if (rules->severity[kind] == SEVERITY_OFF)
+                rules->severity[kind] = kinds[kind].severity;
+        rules->allErrors |= rule[0] == 'e';
         return NULL;
     }
-    if (strcmp(rule, "error") == 0) {
-        rules->allErrors = 1;
-        return NULL;
-    }
-    int off = strncmp(rule, "no-", 3) == 0, error = strncmp(rule, "error=", 6) == 0;
-    int kind = Find(rule + (off ? 3 : error ? 6 : 0));
-    if (kind < 0)
+    const char *name = rule + (off ? 3 : error ? 6 : 0);
+    for (kind = 0; kind < KIND_COUNT && strcmp(kinds[kind].name, name) != 0; ++kind)
+        ;
+    if (kind == KIND_COUNT)
         return "names no kind of finding";
     if (off && kinds[kind].severity == SEVERITY_ERROR)
         return "would hide where the library stops reading";
-    rules->enabled[kind] = !off;
-    rules->error[kind] |= (unsigned char)error;
+    if (off || error || rules->severity[kind] == SEVERITY_OFF)
+        rules->severity[kind] = off ? SEVERITY_OFF : error ? SEVERITY_ERROR : kinds[kind].severity;
     if (kind == KIND_IGNORED_LINE && !off) /* asked for line by line: no verdict */
-        rules->enabled[KIND_NOT_INI] = 0;
+        rules->severity[KIND_NOT_INI] = SEVERITY_OFF;
     return NULL;
-}
-
-void Severities(const Rules *rules, Severity severity[KIND_COUNT])
-{
-    for (int kind = 0; kind < KIND_COUNT; ++kind)
-        severity[kind] = !rules->enabled[kind] ? SEVERITY_OFF
-                         : rules->allErrors || rules->error[kind] ? SEVERITY_ERROR
-                                                                  : kinds[kind].severity;
 }
