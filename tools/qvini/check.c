@@ -96,7 +96,7 @@ static void Release(Checker *checker)
  * far as it will be. */
 static void Conclude(Checker *checker)
 {
-    if (!checker->judged && checker->skipped > 0 && checker->skipped >= checker->entries)
+    if (!checker->judged && !checker->unlike && checker->skipped >= checker->entries + 1)
         checker->unlike = "no section header, and more lines skipped than entries";
     Release(checker);
     checker->judged = 1;
