@@ -61,10 +61,12 @@ static int ReadAll(FILE *file, Input *input)
     if (S_ISREG(status.st_mode) && (uintmax_t)status.st_size >= input->mapped)
         return TooLarge(input, "", (uintmax_t)status.st_size);
     for (;;) {
+        /* A mebibyte at a time: qemu's user-mode emulator, which runs 32-bit
+         * programs on some hosts, checks the whole destination of each read. */
         char spare;
-        size_t room = input->mapped - 1 - input->size;
-        size_t got = fread(room > 0 ? input->text + input->size : &spare, 1,
-                           room > 0 ? room : 1, file);
+        size_t room = input->mapped - 1 - input->size, chunk = room < (1 << 20) ? room : 1 << 20;
+        size_t got = fread(room > 0 ? input->text + input->size : &spare, 1, room > 0 ? chunk : 1,
+                           file);
         if (ferror(file))
             return Fail(EXIT_IO, "%s: %s", input->name, strerror(errno));
         if (got == 0)
