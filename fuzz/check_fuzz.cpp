@@ -71,7 +71,8 @@ struct Seen {
 
 void Collect(const Finding *finding, void *context)
 {
-    static_cast<std::vector<Seen> *>(context)->push_back({finding->line, finding->kind, finding->severity});
+    auto *findings = static_cast<std::vector<Seen> *>(context);
+    findings->push_back({finding->line, finding->kind, finding->severity});
 }
 
 std::vector<Seen> Check(const uint8_t *data, size_t size, Severity notIni)
@@ -82,7 +83,8 @@ std::vector<Seen> Check(const uint8_t *data, size_t size, Severity notIni)
     severity[KIND_NOT_INI] = notIni;
     std::vector<Seen> findings;
     FILE *file = fmemopen(const_cast<uint8_t *>(data), size, "r");
-    Require(file != nullptr && CheckFile(file, "t.ini", severity, Collect, &findings) == 0, "checks", 0);
+    Require(file != nullptr && CheckFile(file, "t.ini", severity, Collect, &findings) == 0,
+            "checks", 0);
     std::fclose(file);
     return findings;
 }
@@ -90,19 +92,22 @@ std::vector<Seen> Check(const uint8_t *data, size_t size, Severity notIni)
 // The store's view of repetition, over the lines the checker looks at for
 // it: headers, and entries with a value whose key does not start with '#'.
 // Entries above the first header go under "", which no header can name.
-std::vector<Seen> StoreRepeats(const std::vector<LineFacts> &lines, const std::vector<std::string> &sections)
+std::vector<Seen> StoreRepeats(const std::vector<LineFacts> &lines,
+                               const std::vector<std::string> &sections)
 {
     TripletStore *keys = nullptr, *headers = nullptr;
     Require(QvAllocStore(&keys) == QV_OK && QvAllocStore(&headers) == QV_OK, "stores", 0);
     std::vector<Seen> repeats;
     for (uintmax_t number = 1; number < lines.size(); ++number) {
         const LineFacts &facts = lines[number];
-        const char *section = sections[number].c_str(), *key = facts.header ? "" : facts.key.c_str();
+        const char *section = sections[number].c_str();
+        const char *key = facts.header ? "" : facts.key.c_str();
         TripletStore *store = facts.header ? headers : keys;
         if (!facts.header && (!facts.hasValue || facts.key[0] == '#'))
             continue;
         if (QvGetItem(store, section, key) != nullptr)
-            repeats.push_back({number, facts.header ? KIND_DUPLICATE_SECTION : KIND_DUPLICATE_KEY, SEVERITY_WARNING});
+            repeats.push_back({number, facts.header ? KIND_DUPLICATE_SECTION : KIND_DUPLICATE_KEY,
+                               SEVERITY_WARNING});
         Require(QvAddItem(store, section, key, "") == QV_OK, "store", number);
     }
     QvFreeStore(keys);
@@ -117,7 +122,8 @@ size_t CheckAgreement(const uint8_t *data, size_t size)
     std::string text(reinterpret_cast<const char *>(data), size);
     current = &text;
     qvref::ReportLog whole, byLine;
-    int32_t wholeResult = QvParseIniData(text.c_str(), qvref::RecordReport, &whole), lineResult = QV_OK;
+    int32_t wholeResult = QvParseIniData(text.c_str(), qvref::RecordReport, &whole);
+    int32_t lineResult = QV_OK;
 
     std::vector<LineFacts> lines(1);
     std::vector<std::string> sections(1);
@@ -153,7 +159,8 @@ size_t CheckAgreement(const uint8_t *data, size_t size)
     for (size_t i = 0; i < findings.size(); ++i) {
         auto [number, kind, severity] = findings[i];
         bool error = kind == KIND_LONG_LINE || kind == KIND_NUL_BYTE;
-        Require(error == (severity == SEVERITY_ERROR) && (!error || i + 1 == findings.size()), "an error ends it", number);
+        Require(error == (severity == SEVERITY_ERROR) && (!error || i + 1 == findings.size()),
+                "an error ends it", number);
         if (kind == KIND_NUL_BYTE)
             continue;
         Require(number < lines.size(), "a line read", number);
@@ -192,17 +199,21 @@ size_t CheckAgreement(const uint8_t *data, size_t size)
         }
         kindsOf[number].push_back(kind);
     }
-    Require(std::count(kindsOf[lines.size() - 1].begin(), kindsOf[lines.size() - 1].end(), KIND_LONG_LINE) == (wholeResult == QV_BAD_DATA), "long-line", lines.size() - 1);
+    const std::vector<Kind> &last = kindsOf[lines.size() - 1];
+    Require(std::count(last.begin(), last.end(), KIND_LONG_LINE) == (wholeResult == QV_BAD_DATA),
+            "long-line", lines.size() - 1);
     Require(nul == (!findings.empty() && findings.back().kind == KIND_NUL_BYTE), "nul-byte", 0);
     for (uintmax_t number = 1; number < lines.size(); ++number) {
         const LineFacts &facts = lines[number];
-        auto has = [&](Kind kind) { return std::count(kindsOf[number].begin(), kindsOf[number].end(), kind) == 1; };
+        const std::vector<Kind> &kinds = kindsOf[number];
+        auto has = [&](Kind kind) { return std::count(kinds.begin(), kinds.end(), kind) == 1; };
         bool plain = facts.entry && facts.key[0] != '#';
         bool longKey = plain && !facts.hasValue && KeyLength(facts.content) > QV_INI_MAX_FIELD;
         Require(has(KIND_HASH_ENTRY) == (facts.entry && !plain), "hash-entry", number);
         Require(has(KIND_VALUE_CUT) == (plain && facts.cut), "value-cut", number);
         Require(has(KIND_LONG_KEY) == longKey, "long-key", number);
-        Require(has(KIND_EMPTY_VALUE) == (plain && !facts.hasValue && !longKey), "empty-value", number);
+        Require(has(KIND_EMPTY_VALUE) == (plain && !facts.hasValue && !longKey), "empty-value",
+                number);
         Require(!longKey || facts.key == facts.content, "keyed by the whole line", number);
     }
     Require(repeats == StoreRepeats(lines, sections), "the store's repeats", 0);
@@ -211,9 +222,10 @@ size_t CheckAgreement(const uint8_t *data, size_t size)
     // but the error that ended the reading.
     std::vector<Seen> judged = Check(data, size, SEVERITY_WARNING);
     bool same = judged == findings, verdict = !judged.empty() && judged[0].kind == KIND_NOT_INI;
-    Require(same || (verdict && judged.size() <= 2
-                     && (judged.size() == 1 || (judged[1].severity == SEVERITY_ERROR && judged[1] == findings.back()))),
-            "the verdict", 0);
+    bool errorKept = judged.size() == 1
+                     || (judged.size() == 2 && judged[1].severity == SEVERITY_ERROR
+                         && !findings.empty() && judged[1] == findings.back());
+    Require(same || (verdict && judged.size() <= 2 && errorKept), "the verdict", 0);
     return findings.size();
 }
 

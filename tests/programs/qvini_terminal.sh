@@ -13,18 +13,14 @@ tmux="tmux -L qvini-terminal-$$ -f /dev/null"
 trap '$tmux kill-server 2>/dev/null || true' EXIT
 $tmux new-session -d -x 150 -y 20 "PATH=$(dirname "$qvini"):\$PATH bash --norc --noprofile"
 
-# Types the keys and waits up to ten seconds for the screen to hold text.
+# Types the keys and waits up to twenty seconds for a line of the screen.
 type_until() {
-    wanted=$1
-    shift
-    $tmux send-keys "$@"
-    for _ in $(seq 100); do
+    wanted=$1 && shift && $tmux send-keys "$@"
+    for _ in $(seq 200); do
         $tmux capture-pane -p | grep -qxF -- "$wanted" && return 0
         sleep 0.1
     done
-    echo "the terminal never showed: $wanted"
-    $tmux capture-pane -p
-    exit 1
+    echo "the terminal never showed: $wanted" && $tmux capture-pane -p && exit 1
 }
 
 type_until '$' "PS1='$ '; . '$completion'; clear" Enter
