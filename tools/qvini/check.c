@@ -8,14 +8,17 @@
  *
  * A file that is plainly something else (XML, or settings written "key
  * value") would get a finding on nearly every line, so until a section
- * header shows that it is INI its findings are held back, and if the file
- * ends without one and with more lines skipped than read, one verdict takes
- * their place.
+ * header shows that it is INI its findings are held back, and if more lines
+ * are skipped than read before one, one verdict takes their place.  Such a
+ * file is judged at its end, or at line JUDGED_BY when it is longer, so what
+ * is held back stays small however large the file.
  */
 #include "qvini.h"
 
 #include <stdarg.h>
 #include <string.h>
+
+enum { JUDGED_BY = 10000 };
 
 typedef struct Checker {
     const char *file;
@@ -48,9 +51,8 @@ static const char *Quoted(Checker *checker, int slot, const char *s, size_t leng
 static void Emit(Checker *checker, Kind kind, Severity severity, uintmax_t line, uintmax_t column)
 {
     Text *message = &checker->message;
-    Finding finding = {checker->file, line, column, severity, kind, NULL};
     Add(message, "", 1);
-    finding.message = message->bytes;
+    Finding finding = {checker->file, line, column, severity, kind, message->bytes};
     checker->failed |= message->failed;
     int wanted = !checker->failed && checker->severity[kind] != SEVERITY_OFF;
     if (wanted && checker->judged) {
@@ -92,15 +94,15 @@ static void Release(Checker *checker)
     FreeText(held);
 }
 
-/* The verdict, in place of what was held back, once the file is read as
- * far as it will be. */
-static void Conclude(Checker *checker)
+/* Judges a file that has shown no section header yet; at its end (end 1),
+ * gives the verdict in place of what was held back. */
+static void Conclude(Checker *checker, int end)
 {
     if (!checker->judged && !checker->unlike && checker->skipped >= checker->entries + 1)
-        checker->unlike = "no section header, and more lines skipped than entries";
+        checker->unlike = "more lines skipped than entries before any section header";
     Release(checker);
-    checker->judged = 1;
-    if (checker->unlike == NULL)
+    checker->judged |= end;
+    if (!end || checker->unlike == NULL)
         return;
     AddFormat(&checker->message,
               "not INI: %s; the library reads %ju entr%s and skips %ju line%s "
@@ -258,6 +260,8 @@ static void CheckLine(Checker *checker)
 {
     const Line *line = checker->line;
     const char *s = line->content;
+    if (line->number > JUDGED_BY)
+        Conclude(checker, 0);
     if (line->number == 1 && line->indent == 0 && strncmp(s, "\xEF\xBB\xBF", 3) == 0) {
         s += 3;
         Report(checker, KIND_BYTE_ORDER_MARK, line->content,
@@ -292,7 +296,7 @@ int CheckFile(FILE *file, const char *name, const Severity severity[KIND_COUNT],
         if (!(stopped = line.result != QV_OK))
             CheckLine(&checker);
     }
-    Conclude(&checker);
+    Conclude(&checker, 1);
     if (stopped)
         Report(&checker, KIND_LONG_LINE, line.content + QV_INI_MAX_LINE,
                "line of %ju characters after its indentation%s: the library stops at a line "

@@ -37,12 +37,10 @@ static int32_t NoteReport(const char *section, const char *key, const char *valu
     LineReader *reader = context;
     Line *line = reader->line;
     ++line->reports;
-    if (key == NULL) {
+    if (key == NULL)
         strcpy(reader->section, section);
-        reader->inSection = 1;
-    } else {
+    else
         line->key = strcpy(reader->key, key);
-    }
     if (value != NULL)
         line->value = strcpy(reader->value, value);
     return QV_OK;
@@ -75,7 +73,7 @@ int ReadLine(LineReader *reader, Line *line)
     s[n] = '\0';
     reader->line = line;
     line->result = QvParseIniData(s, NoteReport, reader);
-    line->section = reader->inSection ? reader->section : NULL;
+    line->section = reader->section[0] != '\0' ? reader->section : NULL;
     reader->start += n + (after == '\n');
     reader->column = after == '\n' ? 0 : reader->column + n;
     reader->number += after == '\n';

@@ -123,8 +123,8 @@ typedef struct LineReader {
     uintmax_t number, column; /* the line and its byte at window[start] */
     size_t start, end;     /* the bytes read and not yet taken */
     Line *line;            /* the one being read */
-    int inSection;
-    char section[QV_INI_MAX_SECTION + 1];
+    char section[QV_INI_MAX_SECTION + 1]; /* "" above the first header: no
+                                             header has an empty name */
     char key[QV_INI_MAX_LINE + 1];
     char value[QV_INI_MAX_FIELD + 1];
     char window[1 << 14];
