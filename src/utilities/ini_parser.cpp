@@ -9,7 +9,9 @@
 // per line is most of a parse's cost, so ReportLine gives the same answers
 // by looking at the line directly; the tests hold it to real sscanf calls.
 //
-// No allocation and no state between calls: a call's storage is the fixed
+// The C library finds each line's end; the fields, short by the dialect's
+// limits, are copied a byte at a time while their ends are sought.  No
+// allocation and no state between calls: a call's storage is the fixed
 // buffers of Parser, on its own stack.
 #include <stddef.h>
 #include <stdint.h>
@@ -42,27 +44,24 @@ const char *SkipSpace(const char *p)
     return p;
 }
 
-// The first `stop` in from[0, length), or from + length.
-const char *Find(const char *from, size_t length, char stop)
+// Copies from[0, length) into field up to the first `stop` and returns how
+// many characters it copied: a field is found and copied in one pass.
+size_t CopyUntil(char *field, const char *from, size_t length, char stop)
 {
-    const char *found = static_cast<const char *>(memchr(from, stop, length));
-    return found != nullptr ? found : from + length;
+    size_t i = 0;
+    for (; i < length && from[i] != stop; ++i)
+        field[i] = from[i];
+    return i;
 }
 
-const char *Copy(char *field, const char *from, size_t length)
+// Ends field[0, length) after its last character that is not whitespace;
+// the first never is, so a key or value never ends up empty.
+const char *Terminate(char *field, size_t length)
 {
-    memcpy(field, from, length);
+    while (QvIniIsSpace(static_cast<unsigned char>(field[length - 1])))
+        --length;
     field[length] = '\0';
     return field;
-}
-
-// Keys and values lose their trailing whitespace; their first character is
-// never whitespace, so neither ends up empty.
-const char *CopyTrimmed(char *field, const char *from, size_t length)
-{
-    while (QvIniIsSpace(static_cast<unsigned char>(from[length - 1])))
-        --length;
-    return Copy(field, from, length);
 }
 
 // "[%256[^]]]" converts once when at least one character other than "]"
@@ -70,9 +69,10 @@ const char *CopyTrimmed(char *field, const char *from, size_t length)
 // line's end, a carriage return included.
 int32_t ReportHeader(Parser &parser, const char *line, size_t length)
 {
-    const char *name = line + 1;
-    const char *close = Find(name, std::min<size_t>(length - 1, QV_INI_MAX_SECTION), ']');
-    parser.currentSection = Copy(parser.section, name, close - name);
+    size_t nameLength = CopyUntil(parser.section, line + 1,
+                                  std::min<size_t>(length - 1, QV_INI_MAX_SECTION), ']');
+    parser.section[nameLength] = '\0';
+    parser.currentSection = parser.section;
     return parser.callback(parser.section, nullptr, nullptr, parser.context);
 }
 
@@ -85,24 +85,30 @@ int32_t ReportHeader(Parser &parser, const char *line, size_t length)
 int32_t ReportEntry(Parser &parser, const char *line, size_t length)
 {
     const char *end = line + length;
-    const char *equals = static_cast<const char *>(memchr(line, '=', length));
-    if (equals == nullptr || equals == line)
-        return QV_OK;
-    size_t keyLength = equals - line;
+    size_t keyLength = CopyUntil(parser.key, line, std::min<size_t>(length, QV_INI_MAX_FIELD), '=');
+    const char *equals = line + keyLength;
     bool keyReachesEquals = true;
-    if (keyLength > QV_INI_MAX_FIELD) {
-        keyLength = QV_INI_MAX_FIELD;
-        keyReachesEquals = SkipSpace(line + keyLength) == equals;
+    if (keyLength == QV_INI_MAX_FIELD) {
+        equals = static_cast<const char *>(memchr(equals, '=', end - equals));
+        if (equals == nullptr)
+            return QV_OK;
+        keyReachesEquals = SkipSpace(line + QV_INI_MAX_FIELD) == equals;
     }
+    if (equals == end || equals == line)
+        return QV_OK;
+
     const char *value = equals + 1;
     while (value < end && QvIniIsSpace(static_cast<unsigned char>(*value)))
         ++value;
-    if (!keyReachesEquals || value == end)
-        return parser.callback(parser.currentSection, Copy(parser.line, line, length), nullptr,
-                               parser.context);
-    const char *valueEnd = Find(value, std::min<size_t>(end - value, QV_INI_MAX_FIELD), '\r');
-    return parser.callback(parser.currentSection, CopyTrimmed(parser.key, line, keyLength),
-                           CopyTrimmed(parser.value, value, valueEnd - value), parser.context);
+    if (!keyReachesEquals || value == end) {
+        memcpy(parser.line, line, length);
+        parser.line[length] = '\0';
+        return parser.callback(parser.currentSection, parser.line, nullptr, parser.context);
+    }
+    size_t valueLength = CopyUntil(parser.value, value,
+                                   std::min<size_t>(end - value, QV_INI_MAX_FIELD), '\r');
+    return parser.callback(parser.currentSection, Terminate(parser.key, keyLength),
+                           Terminate(parser.value, valueLength), parser.context);
 }
 
 // The line[0, length) starts with a character that is not whitespace.
@@ -129,7 +135,7 @@ extern "C" int32_t QvParseIniData(const char *text, IniCallback callback, void *
     // there, and so does the line feed that ended the line before.  A line
     // ends only at a line feed or the terminator; the limit holds for
     // comments as well.
-    for (const char *line = SkipSpace(text); *line != '\0'; ) {
+    for (const char *line = SkipSpace(text); *line != '\0';) {
         const char *end = strchrnul(line, '\n');
         if (end - line > QV_INI_MAX_LINE)
             return QV_BAD_DATA;
