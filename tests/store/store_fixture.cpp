@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 
 #include <map>
+#include <utility>
 
 #include <qv-os.h>
 
@@ -96,21 +97,13 @@ std::string TakeTrace()
 
 std::vector<Seen> Walk(TripletStore *store, const char *filter, Visit visit, int32_t *last)
 {
-    struct Walker {
-        std::vector<Seen> seen;
-        Visit visit;
-    } walker{{}, std::move(visit)};
-    auto callback = [](const char *section, const char *key, void *value, void *context) {
-        auto *w = static_cast<Walker *>(context);
-        w->seen.push_back({section, key, Describe(value)});
-        return w->visit ? w->visit(w->seen.back()) : 0;
-    };
-    int32_t mine = -1;
-    EXPECT_EQ(QvStoreIterate(store, filter, callback, &walker, last ? last : &mine), QV_OK);
-    if (last == nullptr) {
-        EXPECT_EQ(mine, 0);
-    }
-    return walker.seen;
+    WalkRecord walk = RecordWalk(store, filter, std::move(visit));
+    EXPECT_EQ(walk.result, QV_OK);
+    if (last != nullptr)
+        *last = walk.last;
+    else
+        EXPECT_EQ(walk.last, 0);
+    return walk.seen;
 }
 
 void StoreTest::SetUp()

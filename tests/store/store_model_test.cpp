@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // store_model_test.cpp - long random sequences of item operations on a small
-// pool of colliding names, each checked against a plain list of items: every
+// pool of colliding names, each checked against the store's model: every
 // result and buffer, one hold of the lock per call, the whole walk, a
 // filtered walk stopped at a random item, and the blocks the store holds.
 // Every allocation an operation makes is first failed in turn (alone, or
@@ -16,7 +16,6 @@ namespace {
 
 using storetest::Describe;
 using storetest::gTokens;
-using storetest::SameName;
 using storetest::Seen;
 using storetest::TakeTrace;
 
@@ -33,14 +32,6 @@ const char *const kValues[] = {"", "v", "V", "value", "\xFF\x80", "a value longe
 const char *const kFilters[] = {nullptr, "", "ab", "BA", "section", "\xC4", "\xE4", "X\xFF", "A", "Ac"};
 constexpr int32_t kNull = -1; // a pointer operation's null result
 
-struct Item {
-    std::string section, key; // as first added
-    bool pointer;
-    std::string text;
-    void *ptr;
-    Seen AsSeen() const { return {section, key, pointer ? Describe(ptr) : text}; }
-};
-
 class StoreModel : public storetest::StoreTest {
 protected:
     template <size_t N> const char *Pick(const char *const (&pool)[N]) { return pool[rng() % N]; }
@@ -48,7 +39,7 @@ protected:
     void Step();
     void Check();
 
-    std::vector<Item> items; // newest first
+    storetest::StoreModel model;
     std::mt19937 rng;
 };
 
@@ -79,87 +70,65 @@ int32_t StoreModel::Sweep(size_t allocations, int32_t failed, const std::functio
 void StoreModel::Step()
 {
     const char *section = Pick(kSections), *key = Pick(kKeys);
-    auto found = std::find_if(items.begin(), items.end(), [&](const Item &i) {
-        return SameName(i.section, section) && SameName(i.key, key);
-    });
-    bool exists = found != items.end(), string = exists && !found->pointer;
-    int32_t lookup = !exists ? QV_NOT_FOUND : string ? QV_OK : QV_BAD_DATA;
     unsigned op = rng() % 100;
+    int32_t result;
     if (op < 25) {
         // The store's own string may come back as the new value.
-        auto *value = string && rng() % 4 == 0 ? static_cast<const char *>(QvGetItem(store, section, key))
-                                               : Pick(kValues);
+        const std::string *text = model.Text(section, key);
+        auto *value = text != nullptr && rng() % 4 == 0
+                          ? static_cast<const char *>(QvGetItem(store, section, key))
+                          : Pick(kValues);
         TakeTrace();
-        std::string text = value;
-        EXPECT_EQ(Sweep(exists ? 1 : 5, QV_NO_MEMORY, [&] { return QvAddItem(store, section, key, value); }),
-                  QV_OK);
-        if (exists)
-            *found = {found->section, found->key, false, text, nullptr};
-        else
-            items.insert(items.begin(), {section, key, false, text, nullptr});
+        std::string copy = value;
+        result = Sweep(model.AddAllocations(section, key), QV_NO_MEMORY,
+                       [&] { return QvAddItem(store, section, key, value); });
+        EXPECT_EQ(result, model.Add(section, key, copy));
     } else if (op < 40) {
         void *ptr = rng() % 4 == 0 ? nullptr : &gTokens[rng() % 8];
-        EXPECT_EQ(Sweep(exists ? 0 : 4, QV_NO_MEMORY, [&] { return QvStorePtr(store, section, key, ptr); }),
-                  string ? QV_BAD_DATA : QV_OK);
-        if (!exists)
-            items.insert(items.begin(), {section, key, true, "", ptr});
-        else if (!string)
-            found->ptr = ptr;
+        result = Sweep(model.StorePtrAllocations(section, key), QV_NO_MEMORY,
+                       [&] { return QvStorePtr(store, section, key, ptr); });
+        EXPECT_EQ(result, model.StorePtr(section, key, ptr));
     } else if (op < 55) {
-        EXPECT_EQ(Sweep(0, 0, [&] { return QvRemoveItem(store, section, key); }),
-                  exists ? QV_OK : QV_NOT_FOUND);
-        if (exists)
-            items.erase(found);
+        result = Sweep(0, 0, [&] { return QvRemoveItem(store, section, key); });
+        EXPECT_EQ(result, model.Remove(section, key));
     } else if (op < 67) {
         uint32_t size = 1 + rng() % 12;
-        std::string buffer(size + 2, '#'), expected = buffer;
-        if (string) {
-            expected = found->text.substr(0, size - 1);
-            expected += std::string(size - expected.size(), '\0') + "##";
-        }
+        std::string buffer(size + 2, '#'), expected(size, '#');
         EXPECT_EQ(Sweep(0, 0, [&] { return QvFindItem(store, section, key, buffer.data(), size); }),
-                  lookup);
-        EXPECT_EQ(buffer, expected);
+                  model.FindInto(section, key, expected));
+        EXPECT_EQ(buffer, expected + "##");
     } else if (op < 76) {
+        const std::string *text = model.Text(section, key);
         char *copy = nullptr;
-        EXPECT_EQ(Sweep(string, kNull, [&] { return (copy = QvCopyItem(store, section, key)) ? QV_OK : kNull; }),
-                  string ? QV_OK : kNull);
+        EXPECT_EQ(Sweep(text != nullptr, kNull, [&] { return (copy = QvCopyItem(store, section, key)) ? QV_OK : kNull; }),
+                  text != nullptr ? QV_OK : kNull);
         if (copy != nullptr) {
-            EXPECT_EQ(copy, found->text);
+            EXPECT_EQ(copy, *text);
             QvuFree(copy);
         }
     } else if (op < 85) {
         void *value = nullptr;
         Sweep(0, 0, [&] { return value = QvGetItem(store, section, key), 0; });
-        EXPECT_EQ(Describe(value), exists ? found->AsSeen().value : "<null>");
+        EXPECT_EQ(Describe(value), model.Get(section, key));
     } else if (op < 99) {
-        void *out = &gTokens[0];
-        int32_t result = lookup == QV_OK ? QV_BAD_DATA : lookup == QV_BAD_DATA ? QV_OK : lookup;
-        EXPECT_EQ(Sweep(0, 0, [&] { return QvRetrievePtr(store, section, key, &out); }), result);
-        EXPECT_EQ(out, result == QV_OK ? found->ptr : &gTokens[0]);
+        void *out = &gTokens[0], *expected = &gTokens[0];
+        EXPECT_EQ(Sweep(0, 0, [&] { return QvRetrievePtr(store, section, key, &out); }),
+                  model.Retrieve(section, key, &expected));
+        EXPECT_EQ(out, expected);
     } else {
         EXPECT_EQ(Sweep(0, 0, [&] { return QvClearStore(store); }), QV_OK);
-        items.clear();
+        model.Clear();
     }
 }
 
 void StoreModel::Check()
 {
-    std::vector<Seen> newestFirst;
-    size_t blocks = 1; // the store itself
-    for (const Item &i : items) {
-        newestFirst.push_back(i.AsSeen());
-        blocks += i.pointer ? 4 : 5; // names, value copy, node, link
-    }
-    EXPECT_EQ(LockedWalk(), storetest::ExpectedWalk(newestFirst));
-    EXPECT_EQ(counting.LiveBlocks(), blocks);
+    EXPECT_EQ(LockedWalk(), model.Walk());
+    EXPECT_EQ(counting.LiveBlocks(), model.Blocks());
 
-    // A section's items share one bucket, so a filtered walk keeps the list's
-    // order; a non-zero result from the callback ends the walk there.
+    // A non-zero result from the callback ends the walk there.
     const char *filter = Pick(kFilters);
-    std::vector<Seen> expected = storetest::ExpectedWalk(newestFirst);
-    if (filter != nullptr)
-        std::erase_if(expected, [&](const Seen &s) { return !SameName(s.section, filter); });
+    std::vector<Seen> expected = model.Walk(filter);
     size_t stop = rng() % (expected.size() + 1); // the nth visit stops it; 0 none
     if (stop != 0)
         expected.resize(stop);
@@ -175,13 +144,13 @@ TEST_F(StoreModel, RandomOperationsAgreeWithAPlainList)
         rng.seed(seed);
         EXPECT_EQ(QvClearStore(store), QV_OK);
         TakeTrace();
-        items.clear();
+        model.Clear();
         size_t largest = 0;
         for (int step = 0; step < 3000 && !HasFailure(); ++step) {
             SCOPED_TRACE(testing::Message() << "seed " << seed << ", step " << step);
             Step();
             Check();
-            largest = std::max(largest, items.size());
+            largest = std::max(largest, model.Walk().size());
         }
         EXPECT_GT(largest, 30u) << "the pool is crowded enough to collide";
     }
