@@ -87,14 +87,8 @@ public:
 
     // The allocations a successful addition makes: a new item's names, node,
     // link and (for a string) value copy; a replaced string value's copy.
-    size_t AddAllocations(std::string_view section, std::string_view key) const
-    {
-        return Find(section, key) != nullptr ? 1 : 5;
-    }
-    size_t StorePtrAllocations(std::string_view section, std::string_view key) const
-    {
-        return Find(section, key) != nullptr ? 0 : 4;
-    }
+    size_t AddAllocations(std::string_view section, std::string_view key) const { return Find(section, key) ? 1 : 5; }
+    size_t StorePtrAllocations(std::string_view section, std::string_view key) const { return Find(section, key) ? 0 : 4; }
 
     // What the item operations answer when they succeed; each changes the
     // model as the store changes.
