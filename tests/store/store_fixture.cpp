@@ -95,17 +95,6 @@ std::string TakeTrace()
     return std::exchange(trace, {});
 }
 
-std::vector<Seen> Walk(TripletStore *store, const char *filter, Visit visit, int32_t *last)
-{
-    WalkRecord walk = RecordWalk(store, filter, std::move(visit));
-    EXPECT_EQ(walk.result, QV_OK);
-    if (last != nullptr)
-        *last = walk.last;
-    else
-        EXPECT_EQ(walk.last, 0);
-    return walk.seen;
-}
-
 void StoreTest::SetUp()
 {
     ASSERT_EQ(QvAllocStore(&store), QV_OK);
@@ -133,11 +122,16 @@ std::vector<Seen> StoreTest::LockedWalk(const char *filter, Visit visit, int32_t
     uint32_t self = realIdentity();
     holders[mutex] = self;
     realAcquire(mutex, self);
-    std::vector<Seen> seen = Walk(store, filter, std::move(visit), last);
+    WalkRecord walk = RecordWalk(store, filter, std::move(visit));
     realRelease(mutex, self);
     holders.erase(mutex);
     EXPECT_EQ(TakeTrace(), "") << "a walk takes no lock";
-    return seen;
+    EXPECT_EQ(walk.result, QV_OK);
+    if (last != nullptr)
+        *last = walk.last;
+    else
+        EXPECT_EQ(walk.last, 0);
+    return walk.seen;
 }
 
 } // namespace storetest

@@ -1,8 +1,8 @@
 /* SPDX-License-Identifier: MIT */
 // store_fixture.h - what the store tests share besides the model of
-// store_model.h: a walk that records what its callback saw, and a fresh
-// store per test under a counting allocator and a traced OS layer
-// (store_fixture.cpp) that checks the lock protocol of every call.
+// store_model.h: a fresh store per test under a counting allocator and a
+// traced OS layer (store_fixture.cpp) that checks the lock protocol of every
+// call, and walks made while the store's mutex is held.
 #pragma once
 
 #include <cstdint>
@@ -26,11 +26,6 @@ inline void PrintTo(const Seen &s, std::ostream *os)
         << testing::PrintToString(s.value);
 }
 
-// Every item a walk hands to its callback, in order; visit's result goes
-// back to the walk, and lastResult to *last.
-std::vector<Seen> Walk(TripletStore *store, const char *filter = nullptr, Visit visit = {},
-                       int32_t *last = nullptr);
-
 // The OS-layer calls since the last look, as letters: I identity, A acquire,
 // R release, F free; then forgotten.
 std::string TakeTrace();
@@ -41,9 +36,11 @@ class StoreTest : public testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // The walk, made while this thread holds the store's mutex as a reader
-    // in another thread might: a walk takes no lock, and must not read past
-    // the last bucket (there lies the mutex, non-zero while held).
+    // Every item a walk hands to its callback, in order, the walk made
+    // while this thread holds the store's mutex as a reader in another
+    // thread might: a walk takes no lock, and must not read past the last
+    // bucket (there lies the mutex, non-zero while held).  visit's result
+    // goes back to the walk, and lastResult to *last.
     std::vector<Seen> LockedWalk(const char *filter = nullptr, Visit visit = {},
                                  int32_t *last = nullptr);
 
