@@ -24,11 +24,9 @@ lib=usr/lib/$multiarch
 
 rm -rf "$work"
 mkdir -p "$work"
-for deb in "$debs"/libqv-utility-t2_*.deb "$debs"/libqv-utility-dev_*.deb; do
-    dpkg -x "$deb" "$product"
-done
 for deb in "$debs"/*.deb; do
     dpkg -x "$deb" "$all"
+    case $deb in */libqv-utility-t2_* | */libqv-utility-dev_*) dpkg -x "$deb" "$product" ;; esac
 done
 
 # Debian's libraries carry no search path of their own.
