@@ -30,10 +30,7 @@ for deb in "$debs"/*.deb; do
 done
 
 # Debian's libraries carry no search path of their own.
-if readelf -d "$product/$lib/libqv-utility_t.so.2" | grep -q -E 'R(UN)?PATH'; then
-    echo "the packaged library has a search path"
-    exit 1
-fi
+readelf -d "$product/$lib/libqv-utility_t.so.2" | grep -E 'R(UN)?PATH' && exit 1
 
 # As Debian 12 hardens (it leaves out -fcf-protection).  The stand-in OS
 # layer has no frame that holds a buffer, so nothing for the stack protector.
@@ -75,7 +72,7 @@ export PKG_CONFIG_PATH="$all/$lib/pkgconfig"
 [ "$(pkg-config --cflags --libs qv-utility qv-platform)" = "-I/usr/include/qv-platform -lqv-utility_t \
 -L/$lib/qv-platform -Wl,--disable-new-dtags,-rpath,/$lib/qv-platform -lqv_host_runtime " ]
 # shellcheck disable=SC2046
-"$cxx" $arch -std=c++17 -Wall -Werror -o "$work/pc_cxx" "$here/consumer/consumer.cpp" \
+"$cxx" $arch -std=c++17 -Wall -Werror -o "$work/pc_cxx" -x c++ "$here/consumer/consumer.c" \
     $(PKG_CONFIG_SYSROOT_DIR=$all pkg-config --cflags --libs qv-utility qv-platform)
 LD_LIBRARY_PATH=$all/$lib "$work/pc_cxx"
 [ "$("$all/usr/bin/qvini" get "$sample" display MODE)" = fast ]
