@@ -1,11 +1,10 @@
 # SPDX-License-Identifier: MIT
 # The install rules that belong to no one target (each target's own rule and
 # install properties are in its folder), and the map of what `cmake
-# --install` puts into a prefix, by component, and so what each Debian
-# package holds (cmake/QvDebian.cmake).  LIBDIR is the
-# multiarch directory (lib/i386-linux-gnu, lib/x86_64-linux-gnu), so the two
-# architectures install side by side; everything outside it is the same
-# file for both.
+# --install` puts into a prefix, by component; debian/*.install share the
+# same files among the Debian packages.  LIBDIR is the multiarch directory
+# (lib/i386-linux-gnu, lib/x86_64-linux-gnu), so the two architectures
+# install side by side; everything outside it is the same file for both.
 #
 #   library      LIBDIR/libqv-utility_t.so.2
 #   development  LIBDIR/libqv-utility_t.so, include/qv-utility.h,
@@ -48,9 +47,9 @@ install(FILES
     ${PROJECT_BINARY_DIR}/QvUtilityConfigVersion.cmake
   DESTINATION ${QV_CMAKE_DIR} COMPONENT development)
 
-# pkg-config files find the prefix from their own place, so an installed
-# tree can move.
-file(RELATIVE_PATH QV_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+# pkg-config files name the prefix the tree is configured for, so that
+# pkg-config leaves out the system's own directories; a tree installed
+# elsewhere is configured with its prefix (CMAKE_INSTALL_PREFIX).
 foreach(pc_component qv-utility:development qv-platform:platform)
   string(REPLACE ":" ";" pc_component ${pc_component})
   list(GET pc_component 0 pc)

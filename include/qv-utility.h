@@ -25,6 +25,49 @@
  *
  * Each family of functions has its own page: qv-names(3), qv-strings(3),
  * qv-buffers(3), qv-ini(3) and qv-store(3).
+ *
+ * \par Building a host
+ * Include the one header:
+ * \code
+ * #include <qv-utility.h>
+ * \endcode
+ * \par
+ * Link libqv-utility_t.so.2 (Debian: libqv-utility-dev, and
+ * libqv-utility-dev:i386 for i386 hosts).  With pkg-config, for x86_64 and
+ * for i386 with the native compiler:
+ * \code
+ * cc host.c $(pkg-config --cflags --libs qv-utility) -lproduct-runtime
+ * export PKG_CONFIG_LIBDIR=/usr/lib/i386-linux-gnu/pkgconfig
+ * cc -m32 host.c $(pkg-config --cflags --libs qv-utility) -lproduct-runtime
+ * \endcode
+ * \par
+ * With CMake (for i386, configure with
+ * -DCMAKE_TOOLCHAIN_FILE=/usr/share/qv-utility/i386.cmake, which the
+ * package installs):
+ * \code
+ * find_package(QvUtility 2 REQUIRED)
+ * target_link_libraries(host PRIVATE QvUtility::utility product::runtime)
+ * \endcode
+ *
+ * \par What the library needs from the process
+ * The library depends on the product's OS layer, libqv-os_t.so (the mutex
+ * and thread identity of the store), and calls the product's host runtime
+ * when it is loaded and unloaded: _zWsoload and _zWsounload, which the
+ * process must define.  Both are needed when a host program is linked, not
+ * only when it runs: linking with the library alone fails with undefined
+ * references to _zWsoload and QvAcquireMutex.  So link the product's host
+ * runtime, and let the linker and the loader find the product's OS layer
+ * (-L and -Wl,-rpath-link at link time; the product's RPATH or
+ * LD_LIBRARY_PATH at run time).  Without the product, link the stand-ins
+ * instead (Debian: qv-platform-dev), which carry their own search path:
+ * \code
+ * cc host.c $(pkg-config --cflags --libs qv-utility qv-platform)
+ * find_package(QvUtility 2 REQUIRED COMPONENTS platform)
+ * target_link_libraries(host PRIVATE QvUtility::utility QvUtility::host-runtime)
+ * \endcode
+ * \par
+ * The library is bound at load time: a process without _zWsoload cannot
+ * load it, and the dynamic loader names the missing symbol.
  */
 #ifndef QV_UTILITY_H
 #define QV_UTILITY_H
@@ -66,7 +109,7 @@ extern "C" {
 #define QV_OK            0  /**< success */
 #define QV_BAD_BUFFER    1  /**< a buffer's used length exceeds its capacity */
 #define QV_NOT_FOUND     4  /**< no such item or INI entry */
-#define QV_DONE          5  /**< a walk is over; passed to and from callbacks only */
+#define QV_DONE          5  /**< a callback's way to end a walk early (qv-ini(3)) */
 #define QV_INVALID_ARG   6  /**< a required argument is null (or a length zero) */
 #define QV_NO_MEMORY     7  /**< an allocation through the hooks failed */
 #define QV_BAD_DATA     10  /**< INI line too long, or store item of the other type */
@@ -117,6 +160,26 @@ QV_API int32_t QvSetUtilAllocators(QvMallocHook allocate, QvReallocHook realloca
 /**
  * \defgroup qv-names Case-insensitive comparison and lower-casing of names
  * \ingroup qv-utility
+ *
+ * A name is a string of bytes in no particular character set.  Two names
+ * are the same name when they differ only in the case of ASCII letters, as
+ * the thread's locale folds them: each byte below 0x80 goes through
+ * tolower(), and a position where either byte is 0x80 or above compares the
+ * two bytes as they are.  The store and the INI lookup match sections and
+ * keys this way.
+ *
+ * \par Locales that fold ASCII letters elsewhere
+ * In the C locale and in most others (en_US.UTF-8, de_DE.ISO-8859-1),
+ * tolower() folds 'A' to 'Z' onto 'a' to 'z' and changes nothing else below
+ * 0x80.  The Turkish locales do not: tr_TR.ISO-8859-9 folds 'I' to 0xFD (a
+ * dotless i), and tr_TR.UTF-8 leaves 'I' as it is.  There 'INFO' and 'info' are
+ * different names, and QvStringToLC turns 'INFO' into '\\xFDnfo', which no
+ * longer matches 'INFO' either, because its first byte is above 0x7F and so
+ * compares unfolded.  A host that lower-cases keys itself before storing
+ * them then finds nothing under the keys as written.  Let the library
+ * compare names rather than lower-casing them first, and run name lookups
+ * in a locale that folds as the C locale does (uselocale() switches one
+ * thread).
  * \{
  */
 
@@ -141,6 +204,9 @@ QV_API int32_t QvStringToLC(char *text);
 /**
  * \defgroup qv-strings Duplicated and formatted strings in fresh memory
  * \ingroup qv-utility
+ *
+ * Each string comes in a block of its own from QvuMalloc, which the caller
+ * releases with QvuFree.
  * \{
  */
 
@@ -201,6 +267,46 @@ QV_API int32_t QvFormatAndAppendToBuffer(char **buffer, uint32_t *capacity,
 /**
  * \defgroup qv-ini INI text parser and one-call value lookup
  * \ingroup qv-utility
+ *
+ * The dialect, line by line.  Lines end in a line feed; whitespace
+ * (QvIniIsSpace) before a line's first character is skipped, and so are
+ * blank lines.
+ *  - A line whose first character is ';' is a comment.  '#' starts no
+ *    comment (the line '# a = b' is an entry with the key '# a'), and no
+ *    comment follows text: in 'mode = fast ; note' the value is
+ *    'fast ; note'.
+ *  - A line '[name]' opens a section: the name is everything after the '['
+ *    up to the first ']' or the end of the line, blanks included, cut at
+ *    QV_INI_MAX_SECTION bytes; text after the ']' is ignored.
+ *  - A line 'key = value' is an entry: the key runs to the first '=', the
+ *    value from there to a carriage return or the end of the line, and both
+ *    are trimmed of whitespace.  A value longer than QV_INI_MAX_FIELD bytes
+ *    is cut to its first QV_INI_MAX_FIELD without notice.
+ *  - An entry with nothing after its '=' ('mode =' or 'mode='), or whose
+ *    key is longer than QV_INI_MAX_FIELD bytes, is reported with a null
+ *    value and keyed by its whole line, untrimmed, with the '=' and all
+ *    after it.  So QvGetIniValue answers QV_NOT_FOUND for the key 'mode'
+ *    when the text says 'mode =', and finds that entry only under the key
+ *    'mode =' (its value then reads as the empty string).
+ *  - A line longer than QV_INI_MAX_LINE bytes after its indentation (a
+ *    carriage return before the line feed counts, and so do comments) ends
+ *    the parse with QV_BAD_DATA; the reports made before it stand.
+ *  - Any other line is ignored: one without '=' that is no header, one
+ *    that begins with '=', and the lines '[]' and '['.
+ *
+ * There is no quoting, no escape, no continuation line.  Names and values
+ * are reported as written, case included, and every header and entry is
+ * reported in text order, so a section or a key may occur many times; the
+ * lookup takes the first match.  Entries above the first header have a
+ * null section.
+ *
+ * \par Where QV_DONE comes from
+ * A callback returns a non-zero status to end the parse early, and
+ * QvParseIniData returns that status unchanged.  QV_DONE is the one meant
+ * for a search that has found what it wanted: QvGetIniValue's own callback
+ * returns it at the match, and QvGetIniValue reports QV_OK.  A callback of the caller's may
+ * return it too; QvParseIniData then returns QV_DONE.  Store walks end the
+ * same way (QvStoreIterate).
  * \{
  */
 

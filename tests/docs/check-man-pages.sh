@@ -4,14 +4,15 @@
 # link to its family's, and every page reads cleanly: no error from mandoc's
 # lint and no warning from groff (what lintian asks of a package's pages).
 #
-#   check-man-pages.sh MAN_DIR EXPORTS    (MAN_DIR holds man3/)
+#   check-man-pages.sh MAN_DIR SYMBOLS    (MAN_DIR holds man3/; SYMBOLS is
+#                                          the library's Debian symbols file)
 set -u
-man=$1 exports=$2
+man=$1 symbols=$2
 failures=0
 
-while read -r name; do
+for name in $(sed -n 's/^ \([^@]*\)@.*/\1/p' "$symbols"); do
     [ -e "$man/man3/$name.3.gz" ] || { echo "no manual page for $name"; failures=$((failures + 1)); }
-done <"$exports"
+done
 
 for page in "$man"/man*/*.gz; do
     [ -L "$page" ] && continue

@@ -1,17 +1,11 @@
 // SPDX-License-Identifier: MIT
-// store_cases_test.cpp - what the random model cannot reach: missing
-// arguments and which of them take the lock, a store that cannot be
-// allocated, and callbacks that change the store they walk.
-#include <string>
-#include <vector>
-
+// store_cases_test.cpp - missing arguments, and which of them are refused
+// before the lock and which under it; a store that cannot be allocated.
 #include "store_fixture.h"
 
 namespace {
 
-using storetest::Seen;
 using storetest::TakeTrace;
-using storetest::Walk;
 
 using StoreCases = storetest::StoreTest;
 
@@ -81,43 +75,13 @@ TEST_F(StoreCases, MissingArgumentsAreRefusedBeforeOrUnderTheLock)
     EXPECT_EQ(QvAllocStore(nullptr), QV_INVALID_ARG);
     EXPECT_EQ(TakeTrace(), "");
     EXPECT_EQ(counting.LiveBlocks(), 1u);
-    EXPECT_TRUE(Walk(store).empty()) << "only the last case changes the store";
+    EXPECT_TRUE(LockedWalk().empty()) << "only the last case changes the store";
 
     // Without memory the caller's pointer is set to null, not left stale.
     TripletStore *other = store;
     counting.FailAt(1);
     EXPECT_EQ(QvAllocStore(&other), QV_NO_MEMORY);
     EXPECT_EQ(other, nullptr);
-}
-
-// A walk meets items its callback adds exactly when their bucket comes after
-// the one it stands in; the callback may replace the value it was handed and
-// remove any item but that one.
-TEST_F(StoreCases, CallbacksMayChangeTheStoreTheyWalk)
-{
-    auto fill = [&] {
-        for (const char *key : {"a", "b", "c"})
-            ASSERT_EQ(QvAddItem(store, "Ab", key, "v"), QV_OK); // bucket 131
-        ASSERT_EQ(QvAddItem(store, "Section", "gone", "v"), QV_OK); // bucket 216
-    };
-    auto change = [&](const Seen &s) {
-        if (s.key == "c") {
-            for (const char *section : {"key", "ba", "AB", "Section"}) // buckets 84, 131, 131, 216
-                EXPECT_EQ(QvAddItem(store, section, "new", "n"), QV_OK);
-            EXPECT_EQ(QvRemoveItem(store, "ab", "B"), QV_OK); // next in the chain
-            EXPECT_EQ(QvRemoveItem(store, "section", "gone"), QV_OK);
-        }
-        EXPECT_EQ(QvAddItem(store, s.section.c_str(), s.key.c_str(), "w"), QV_OK);
-        return 0;
-    };
-    fill();
-    EXPECT_EQ(Walk(store, nullptr, change),
-              (std::vector<Seen>{{"Ab", "c", "v"}, {"Ab", "a", "v"}, {"Section", "new", "n"}}));
-    EXPECT_EQ(Walk(store, "aB"), (std::vector<Seen>{{"AB", "new", "n"}, {"Ab", "c", "w"}, {"Ab", "a", "w"}}));
-    EXPECT_EQ(Walk(store).size(), 6u);
-    ASSERT_EQ(QvClearStore(store), QV_OK);
-    fill();
-    EXPECT_EQ(Walk(store, "ab", change).size(), 2u) << "a filtered walk meets no new item";
 }
 
 } // namespace

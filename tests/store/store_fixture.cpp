@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 
 #include <map>
+#include <utility>
 
 #include <qv-os.h>
 
@@ -94,25 +95,6 @@ std::string TakeTrace()
     return std::exchange(trace, {});
 }
 
-std::vector<Seen> Walk(TripletStore *store, const char *filter, Visit visit, int32_t *last)
-{
-    struct Walker {
-        std::vector<Seen> seen;
-        Visit visit;
-    } walker{{}, std::move(visit)};
-    auto callback = [](const char *section, const char *key, void *value, void *context) {
-        auto *w = static_cast<Walker *>(context);
-        w->seen.push_back({section, key, Describe(value)});
-        return w->visit ? w->visit(w->seen.back()) : 0;
-    };
-    int32_t mine = -1;
-    EXPECT_EQ(QvStoreIterate(store, filter, callback, &walker, last ? last : &mine), QV_OK);
-    if (last == nullptr) {
-        EXPECT_EQ(mine, 0);
-    }
-    return walker.seen;
-}
-
 void StoreTest::SetUp()
 {
     ASSERT_EQ(QvAllocStore(&store), QV_OK);
@@ -140,11 +122,16 @@ std::vector<Seen> StoreTest::LockedWalk(const char *filter, Visit visit, int32_t
     uint32_t self = realIdentity();
     holders[mutex] = self;
     realAcquire(mutex, self);
-    std::vector<Seen> seen = Walk(store, filter, std::move(visit), last);
+    WalkRecord walk = RecordWalk(store, filter, std::move(visit));
     realRelease(mutex, self);
     holders.erase(mutex);
     EXPECT_EQ(TakeTrace(), "") << "a walk takes no lock";
-    return seen;
+    EXPECT_EQ(walk.result, QV_OK);
+    if (last != nullptr)
+        *last = walk.last;
+    else
+        EXPECT_EQ(walk.last, 0);
+    return walk.seen;
 }
 
 } // namespace storetest

@@ -12,8 +12,6 @@
 namespace qvref {
 namespace {
 
-constexpr size_t kMaxLine = 260;
-
 void TrimTrailing(char *field)
 {
     size_t length = std::strlen(field);
@@ -23,10 +21,10 @@ void TrimTrailing(char *field)
 }
 
 struct ReferenceState {
-    char line[kMaxLine + 1];
-    char section[257];
-    char key[81];
-    char value[81];
+    char line[QV_INI_MAX_LINE + 1];
+    char section[QV_INI_MAX_SECTION + 1];
+    char key[QV_INI_MAX_FIELD + 1];
+    char value[QV_INI_MAX_FIELD + 1];
     const char *currentSection = nullptr;
 };
 
@@ -120,7 +118,7 @@ int32_t ParseIniData(const char *text, IniCallback callback, void *context)
         if (end == nullptr)
             end = position + std::strlen(position);
         size_t length = static_cast<size_t>(end - position);
-        if (length > kMaxLine)
+        if (length > QV_INI_MAX_LINE)
             return QV_BAD_DATA;
         if (*position != ';') {
             std::memcpy(state.line, position, length);

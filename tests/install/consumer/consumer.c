@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-/* consumer.c - a C99 host built against the installed library: it formats,
- * compares and looks up through the public header alone. */
+/* consumer.c - a host built against the installed library, compiled as C99
+ * and as C++: it formats, compares, looks up, stores and appends through
+ * the public header alone. */
 #include <stdio.h>
 #include <string.h>
 
@@ -8,14 +9,20 @@
 
 int main(void)
 {
-    char value[81];
+    char value[QV_INI_MAX_FIELD + 1];
     char *text = QvAllocateAndFormatString(0, "[%s]\nmode = %s\n", "Main", "fast");
-    if (text == NULL || QvGetIniValue(text, "MAIN", "Mode", value, sizeof value) != QV_OK
-        || strcmp(value, "fast") != 0 || QvStrCmpCI("Display", "DISPLAY") != 0) {
-        fprintf(stderr, "consumer_c: unexpected result\n");
-        return 1;
-    }
+    TripletStore *store = NULL;
+    char *buffer = NULL;
+    uint32_t capacity = 0, used = 0;
+    int ok = text != NULL && QvGetIniValue(text, "MAIN", "Mode", value, sizeof value) == QV_OK
+             && strcmp(value, "fast") == 0 && QvStrCmpCI("Display", "DISPLAY") == 0
+             && QvAllocStore(&store) == QV_OK && QvAddItem(store, "Display", "Mode", value) == QV_OK
+             && strcmp((const char *)QvGetItem(store, "DISPLAY", "mode"), "fast") == 0
+             && QvFormatAndAppendToBuffer(&buffer, &capacity, &used, "%s=%d", "items", 1) == QV_OK
+             && strcmp(buffer, "items=1") == 0;
+    QvFreeStore(store);
+    QvuFree(buffer);
     QvuFree(text);
-    puts("consumer_c: ok");
-    return 0;
+    puts(ok ? "consumer: ok" : "consumer: unexpected result");
+    return ok ? 0 : 1;
 }
