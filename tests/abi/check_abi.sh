@@ -1,7 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # check_abi.sh - the shape of the built libqv-utility_t.so.2, as a host's
-# loader sees it: soname, binding flags, init/fini entries, dependencies, and
+# loader sees it: soname, binding flags, dependencies, and
 # the what(1) identification strings: one per module and one naming the
 # library and its version.  (The package build holds the exported names to
 # the symbols file, debian/libqv-utility-t2.symbols.)
@@ -32,9 +32,6 @@ for flag in BIND_NOW SYMBOLIC; do
     *" $flag "*) ;;
     *) fail "FLAGS lacks $flag (has: $flags)" ;;
     esac
-done
-for tag in INIT FINI; do
-    grep -q "($tag) " "$work/dynamic" || fail "no DT_$tag entry"
 done
 
 # Dependencies: the C library and the OS layer, nothing of the C++ or gcc

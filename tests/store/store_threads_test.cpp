@@ -7,7 +7,6 @@
 // early on a slow host.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <set>
 #include <string>
@@ -92,8 +91,9 @@ std::string Work(TripletStore *store, int id)
 }
 
 // Every item once, each with a whole value of its own (or a token of its
-// key); returns how many there are.
-size_t CountWholeItems(TripletStore *store)
+// key): an addition that raced another one for a new item shows as the
+// item met twice.
+void ExpectWholeItems(TripletStore *store)
 {
     auto check = [](const char *section, const char *key, void *value, void *names) -> int32_t {
         std::string s = section, k = key;
@@ -107,7 +107,6 @@ size_t CountWholeItems(TripletStore *store)
     };
     std::set<std::string> names;
     EXPECT_EQ(QvStoreIterate(store, nullptr, check, &names, nullptr), QV_OK);
-    return names.size();
 }
 
 // Leaks are LeakSanitizer's to find: the counting allocator is for one thread.
@@ -128,28 +127,7 @@ TEST_F(StoreThreads, SharedStoreKeepsEveryValueWholeAndLeaksNothing)
         thread.join();
     for (const std::string &failure : failures)
         EXPECT_EQ(failure, "");
-    CountWholeItems(store);
-}
-
-// Threads adding the same new items at the same moment must leave each one
-// once: the lookup and the insertion belong to one hold of the lock.
-TEST_F(StoreThreads, RacingAddsOfOneNewItemInsertItOnce)
-{
-    constexpr int kRaced = 2000;
-    std::atomic<int> ready{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&, t] {
-            for (++ready; ready.load() < kThreads;)
-                std::this_thread::yield();
-            for (int k = 0; k < kRaced; ++k) {
-                std::string key = "key" + std::to_string(k);
-                EXPECT_EQ(QvAddItem(store, "Race", key.c_str(), MakeValue("Race", key, k + t).c_str()), QV_OK);
-            }
-        });
-    for (std::thread &thread : threads)
-        thread.join();
-    EXPECT_EQ(CountWholeItems(store), size_t{kRaced}) << "an item inserted twice, or lost";
+    ExpectWholeItems(store);
 }
 
 } // namespace

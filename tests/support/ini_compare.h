@@ -1,7 +1,7 @@
 /* SPDX-License-Identifier: MIT */
 // ini_compare.h - the library's INI parser and lookup held to the sscanf
 // reference of ini_reference.h on one text: the one comparison that the
-// differential test and the INI fuzzer both make.
+// INI fuzzer makes and that every build replays over its corpus.
 #pragma once
 
 #include <cstddef>
