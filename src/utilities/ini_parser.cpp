@@ -11,8 +11,8 @@
 //
 // The C library finds each line's end, and the ends of fields that may run
 // long; short fields are copied a byte at a time while their ends are
-// sought (CopyUntil says why).  No allocation and no state between calls: a call's storage is the fixed
-// buffers of Parser, on its own stack.
+// sought (CopyUntil says why).  No allocation and no state between calls: a
+// call's storage is the fixed buffers of Parser, on its own stack.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
